@@ -1,0 +1,36 @@
+# The two commands of the README: `make run` and `make test`.
+# Both install missing Debian packages first (scripts/setup.sh).
+
+.PHONY: setup build run test test-default test-asan bench fuzz clean
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	cmake --preset default
+	cmake --build --preset default
+
+# Makes a sample folder of images and shows it through qelvio-cli.
+run: build
+	bash scripts/make_samples.sh build/samples
+	./build/default/app/qelvio-cli ls --ext "BMP DIB RLE GIF JPG JPEG JPE JIF JFIF TIF TIFF XIF" build/samples
+
+test: test-default test-asan
+
+test-default: build
+	ctest --preset default
+
+test-asan: setup
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+bench: build
+	./build/default/bench/qelvio-bench
+
+fuzz: setup
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+
+clean:
+	rm -rf build

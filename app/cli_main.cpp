@@ -1,0 +1,41 @@
+// qelvio-cli: the command-line face of the program's core.
+#include "app/cli/command.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace qelvio::cli {
+int run_ls(const Args& args);
+int run_cp(const Args& args);
+}  // namespace qelvio::cli
+
+namespace {
+
+using qelvio::cli::Command;
+
+// One line per command; the functions live in app/cli/<name>.cpp.
+const Command commands[] = {
+    {"ls", "ls [--ext \"JPG GIF\"] PATH-OR-IRL", qelvio::cli::run_ls},
+    {"cp", "cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE FOLDER", qelvio::cli::run_cp},
+};
+
+void usage(std::FILE* out) {
+    std::fputs("usage: qelvio-cli COMMAND [ARGS...]\n", out);
+    for (const Command& c : commands) std::fprintf(out, "  qelvio-cli %s\n", c.usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        usage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    for (const Command& c : commands) {
+        if (!std::strcmp(argv[1], c.name)) return c.run(qelvio::cli::Args(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "qelvio-cli: unknown command '%s'\n", argv[1]);
+    usage(stderr);
+    return 2;
+}

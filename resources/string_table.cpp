@@ -1,0 +1,62 @@
+#include "resources/string_table.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace qelvio::resources {
+namespace {
+
+struct Entry {
+    int id;
+    const char16_t* text;
+};
+
+// Kept sorted by number.
+constexpr Entry table[] = {
+    {35035, u"The image can't be renamed."},
+    {35040, u"The changes to the image properties can't be saved."},
+    {35043, u"The image can't be saved."},
+    {35053, u"The image %s can't be deleted."},
+    {35057, u"Copy of %s"},
+    {35086, u"Copy (%d) of %s"},
+    {35089, u"The image %s can't be moved to %s."},
+    {35090, u"The image %s can't be copied to %s."},
+    {35096, u"The image can't be saved."},
+    {35107, u"The operation can't be performed."},
+    {35108, u"\\Windows\\Temp"},
+    {62000, u"No error."},
+    {62001, u"Invalid Parameter"},
+    {62002, u"The operation is not supported."},
+    {62003, u"The file is not open."},
+    {62004, u"The file cannot be accessed."},
+    {62005, u"The location of the file is invalid."},
+    {62006, u"The file is already open."},
+    {62007, u"The file's parent was not found."},
+    {62008, u"The file was not found."},
+    {62009, u"The file already exists."},
+    {62010, u"The file source is invalid."},
+    {62011, u"The file cannot be created."},
+    {62012, u"There is not enough memory."},
+    {62013, u"The image is busy."},
+    {62014, u"The image format is invalid."},
+    {62015, u"The file cannot be written."},
+    {62016, u"There is not enough free storage."},
+    {62017, u"The filename is invalid."},
+    {62018, u"The file is read-only."},
+    {62019, u"The folder is not empty."},
+    {62020, u"The operation was cancelled."},
+    {62100, u"No further information is available."},
+};
+
+static_assert(std::is_sorted(std::begin(table), std::end(table),
+                             [](const Entry& a, const Entry& b) { return a.id < b.id; }));
+
+}  // namespace
+
+const char16_t* load_string(int id) {
+    auto it = std::lower_bound(std::begin(table), std::end(table), id,
+                               [](const Entry& e, int key) { return e.id < key; });
+    return it != std::end(table) && it->id == id ? it->text : nullptr;
+}
+
+}  // namespace qelvio::resources
