@@ -1,0 +1,25 @@
+// Drawing a Dib through a drawing target.
+#include "imaging/dib.h"
+#include "imaging/drawing_target.h"
+
+namespace qelvio::imaging {
+
+int DibDraw(const Dib& dib, DrawingTarget& target, const DibRect& destination,
+            const DibRect* source) {
+    if (!dib.bitmap) return 0;
+    const DibRect src = source ? *source : DibRect{0, 0, DibWidth(dib), DibHeight(dib)};
+    if (dib.palette) target.select_palette(dib.palette);
+    // Monochrome images are drawn with the inverted source copy.
+    const RasterOp op = DibBitCount(dib) == 1 ? RasterOp::NotSourceCopy : RasterOp::SourceCopy;
+    bool ok;
+    if (destination.right - destination.left == src.right - src.left &&
+        destination.bottom - destination.top == src.bottom - src.top) {
+        ok = target.copy(dib, destination.left, destination.top, src, op);
+    } else {
+        ok = target.stretch(dib, destination, src, op);
+    }
+    if (dib.palette) target.select_palette(nullptr);
+    return ok ? 1 : 0;
+}
+
+}  // namespace qelvio::imaging
