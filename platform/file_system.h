@@ -1,0 +1,111 @@
+// The platform file calls the device store is built on, over the local file
+// system. Paths are device paths ("\My Documents\a.jpg", see device_root.h).
+//
+// Every failing call returns a failure value and sets the calling thread's
+// last platform error (the numbers of the handheld platform: 2 not found,
+// 5 access denied, 112 disk full, 123 bad name, 145 folder not empty,
+// 183 already exists, 1 anything else).
+//
+// A fault plan (tests only) makes reads or writes fail after a number of
+// bytes, to show that no half-written file is left behind.
+//
+// All functions are thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qelvio::platform {
+
+enum PlatformError : uint32_t {
+    error_none = 0,
+    error_other = 1,
+    error_file_not_found = 2,
+    error_access_denied = 5,
+    error_file_exists = 80,
+    error_disk_full = 112,
+    error_invalid_name = 123,
+    error_dir_not_empty = 145,
+    error_already_exists = 183,
+};
+
+uint32_t last_error();
+void set_last_error(uint32_t error);
+// The platform error for an errno value.
+uint32_t error_from_errno(int err);
+
+struct FileAttributes {
+    bool directory = false;
+    bool readonly = false;
+    bool hidden = false;  // the name starts with "."
+    bool system = false;  // neither a regular file nor a folder
+};
+
+std::optional<FileAttributes> get_attributes(std::u16string_view path);
+// Read-only clears every write bit; writable sets the owner's.
+bool set_readonly(std::u16string_view path, bool readonly);
+
+struct FolderEntry {
+    std::u16string name;
+    FileAttributes attributes;
+};
+// The entries of a folder in the order the file system delivers them, without
+// "." and "..", and without names that cannot be device names (a backslash in
+// them, or not UTF-8). nullopt when the folder cannot be read.
+std::optional<std::vector<FolderEntry>> list_folder(std::u16string_view path, bool folders_only);
+
+// Open modes.
+enum class OpenMode { read_existing, write_truncate, create_new };
+// A handle, never 0; 0 on failure.
+uint32_t open_file(std::u16string_view path, OpenMode mode);
+// Bytes read or written (a count short of the request at the end of a file
+// or on a fault), -1 on failure.
+int64_t read_file(uint32_t handle, void* buffer, uint32_t count);
+int64_t write_file(uint32_t handle, const void* buffer, uint32_t count);
+// origin: 0 current, 1 start, 2 end. The new position, or -1.
+int64_t seek_file(uint32_t handle, int origin, int64_t offset);
+bool close_file(uint32_t handle);
+
+std::optional<int64_t> file_size(std::u16string_view path);
+// Modification time as a 64-bit file time (100 ns units since 1601).
+std::optional<uint64_t> file_time(std::u16string_view path);
+
+// Copies a file's content. With fail_if_exists the target is created
+// exclusively; otherwise the copy replaces the target only once it is
+// complete. A failed copy leaves no partial target.
+bool copy_file(std::u16string_view from, std::u16string_view to, bool fail_if_exists);
+// Renames or moves a file or folder; across file systems a file is copied
+// and then deleted. Fails when the target exists.
+bool move_file(std::u16string_view from, std::u16string_view to);
+bool delete_file(std::u16string_view path);
+bool create_folder(std::u16string_view path);
+bool remove_folder(std::u16string_view path);
+std::optional<uint64_t> free_space(std::u16string_view path);
+
+// Creates a new empty file named prefix + hex number + ".tmp" in the folder,
+// exclusively, and returns its device path.
+std::optional<std::u16string> create_unique_file(std::u16string_view folder,
+                                                 std::u16string_view prefix);
+
+// Fault injection for tests: after this many more bytes have been read
+// (written) through read_file/write_file/copy_file, reads (writes) fail with
+// the given error. -1 disables a side.
+struct FaultPlan {
+    int64_t fail_read_after = -1;
+    int64_t fail_write_after = -1;
+    uint32_t error = error_disk_full;
+};
+void set_fault_plan(const FaultPlan& plan);
+void clear_fault_plan();
+
+}  // namespace qelvio::platform
+
+namespace qelvio::platform {
+// Replaces the file at `to` with the file at `from`, which is gone
+// afterwards. The target is never left half-written: it is either the old
+// file or the complete new one. Fails on a read-only target.
+bool replace_file(std::u16string_view from, std::u16string_view to);
+}  // namespace qelvio::platform
