@@ -5,8 +5,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace qelvio::imaging::testing {
 
@@ -97,6 +103,43 @@ inline bool same_image(const Dib& a, const Dib& b) {
     if (std::memcmp(a.pixels, b.pixels, DibImageSize(a)) != 0) return false;
     const int n = DibColourTableSize(a);
     return n == 0 || std::memcmp(DibColourTable(a), DibColourTable(b), 4 * n) == 0;
+}
+
+inline std::string temp_path(const char* name) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir ? dir : "/tmp") + "/qelvio_imaging_" + std::to_string(getpid()) +
+           "_" + name;
+}
+
+// Writes the Dib as a BMP file: file header, header block, pixels.
+inline void write_bmp(const Dib& dib, const std::string& path) {
+    const std::size_t table = 4u * DibColourTableSize(dib);
+    const std::uint32_t offset = 14 + 40 + static_cast<std::uint32_t>(table);
+    const std::uint32_t size = offset + static_cast<std::uint32_t>(DibImageSize(dib));
+    std::ofstream out(path, std::ios::binary);
+    std::uint8_t fh[14] = {'B', 'M'};
+    std::memcpy(fh + 2, &size, 4);
+    std::memcpy(fh + 10, &offset, 4);
+    out.write(reinterpret_cast<const char*>(fh), 14);
+    out.write(reinterpret_cast<const char*>(dib.header), 40 + table);
+    out.write(reinterpret_cast<const char*>(dib.pixels), DibImageSize(dib));
+}
+
+// Writes the Dib as a BMP, runs ImageMagick's convert with `operations`
+// on it and returns the result as top-down red-green-blue bytes (empty on
+// failure).
+inline std::vector<std::uint8_t> imagemagick_rgb(const Dib& dib, const std::string& operations) {
+    const std::string bmp = temp_path("im.bmp"), rgb = temp_path("im.rgb");
+    write_bmp(dib, bmp);
+    const std::string cmd = "convert " + bmp + " " + operations + " -depth 8 rgb:" + rgb;
+    std::vector<std::uint8_t> out;
+    if (std::system(cmd.c_str()) == 0) {
+        std::ifstream in(rgb, std::ios::binary);
+        out.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::remove(bmp.c_str());
+    std::remove(rgb.c_str());
+    return out;
 }
 
 // An allocator that refuses after `budget` successful allocations; tests

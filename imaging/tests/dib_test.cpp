@@ -10,8 +10,6 @@
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 namespace qelvio::imaging {
 namespace {
 
@@ -263,46 +261,19 @@ TEST(DibToTrueColor, ExpandsFiveBitChannelsByShifting) {
     EXPECT_EQ(pixel(*rgb, 2, 0), 0x080808u);
 }
 
-std::string temp_path(const char* name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir ? dir : "/tmp") + "/qelvio_imaging_" + std::to_string(getpid()) +
-           "_" + name;
-}
-
-// Writes the Dib as a BMP file: file header, header block, pixels.
-void write_bmp(const Dib& dib, const std::string& path) {
-    const std::size_t table = 4u * DibColourTableSize(dib);
-    const std::uint32_t offset = 14 + 40 + static_cast<std::uint32_t>(table);
-    const std::uint32_t size = offset + static_cast<std::uint32_t>(DibImageSize(dib));
-    std::ofstream out(path, std::ios::binary);
-    std::uint8_t fh[14] = {'B', 'M'};
-    std::memcpy(fh + 2, &size, 4);
-    std::memcpy(fh + 10, &offset, 4);
-    out.write(reinterpret_cast<const char*>(fh), 14);
-    out.write(reinterpret_cast<const char*>(dib.header), 40 + table);
-    out.write(reinterpret_cast<const char*>(dib.pixels), DibImageSize(dib));
-}
-
 // ImageMagick's reading of a paletted BMP is the oracle for the colour
 // table lookups.
 TEST(DibToTrueColor, PalettedPixelsMatchImageMagick) {
     for (int bits : {1, 4, 8}) {
         SCOPED_TRACE(bits);
         auto dib = random_dib(13, 5, bits, 40 + bits);
-        const std::string bmp = temp_path("pal.bmp"), rgb = temp_path("pal.rgb");
-        write_bmp(*dib, bmp);
-        const std::string cmd = "convert " + bmp + " -depth 8 rgb:" + rgb;
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-        std::ifstream in(rgb, std::ios::binary);
-        std::vector<char> expected((std::istreambuf_iterator<char>(in)), {});
-        std::remove(bmp.c_str());
-        std::remove(rgb.c_str());
+        const std::vector<std::uint8_t> expected = testing::imagemagick_rgb(*dib, "");
         ASSERT_EQ(expected.size(), 13u * 5 * 3);
         auto out = DibToTrueColor(*dib);
         ASSERT_TRUE(out);
         for (int y = 0; y < 5; ++y) {
             for (int x = 0; x < 13; ++x) {
-                const auto* e = reinterpret_cast<const std::uint8_t*>(&expected[(y * 13 + x) * 3]);
+                const std::uint8_t* e = &expected[(y * 13 + x) * 3];
                 EXPECT_EQ(pixel(*out, x, y), static_cast<std::uint32_t>(e[0] << 16 | e[1] << 8 | e[2]))
                     << x << "," << y;
             }
