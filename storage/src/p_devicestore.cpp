@@ -21,16 +21,19 @@ bool valid_name(std::u16string_view name) {
            name.find_first_of(u"\\/") == std::u16string_view::npos;
 }
 
+bool same_name_ignoring_case(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               return qelvio::text::fold_case(x) == qelvio::text::fold_case(y);
+           });
+}
+
 bool has_extension(std::u16string_view name, const std::vector<std::u16string>& admitted) {
     std::size_t dot = name.rfind(u'.');
     if (dot == std::u16string_view::npos) return false;
     std::u16string_view ext = name.substr(dot + 1);
-    return std::any_of(admitted.begin(), admitted.end(), [&](const std::u16string& a) {
-        return a.size() == ext.size() &&
-               std::equal(a.begin(), a.end(), ext.begin(), [](char16_t x, char16_t y) {
-                   return qelvio::text::fold_case(x) == qelvio::text::fold_case(y);
-               });
-    });
+    return std::any_of(admitted.begin(), admitted.end(),
+                       [&](const std::u16string& a) { return same_name_ignoring_case(a, ext); });
 }
 
 }  // namespace
@@ -145,8 +148,16 @@ int32_t p_devicefile::trackchild(const char16_t* name) {
     std::u16string_view n = view_of(name);
     if (!valid_name(n)) return P_NOT_FOUND;
     auto attributes = fs::get_attributes(childpath(n).view());
-    if (!attributes) return P_NOT_FOUND;
-    return announce(n, attributes->directory) < 0 ? P_FAILED : P_OK;
+    if (attributes) return announce(n, attributes->directory) < 0 ? P_FAILED : P_OK;
+    // Names are looked up without regard to case, as on the handheld's own
+    // file system: take the first entry that matches so.
+    auto entries = fs::list_folder(path.view(), false);
+    if (!entries) return P_NOT_FOUND;
+    for (const fs::FolderEntry& e : *entries) {
+        if (e.attributes.system || !same_name_ignoring_case(e.name, n)) continue;
+        return announce(e.name, e.attributes.directory) < 0 ? P_FAILED : P_OK;
+    }
+    return P_NOT_FOUND;
 }
 
 int32_t p_devicefile::getfilesize() {

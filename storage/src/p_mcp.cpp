@@ -29,14 +29,16 @@ p_mcp::p_mcp() {
 }
 
 p_mcp::~p_mcp() {
-    for (p_filetree* tree : trees) {
-        p_filesource* source = tree->getsource();
-        p_filestore& store = source->store;
-        delete tree;
-        store.destroysource(source);
-    }
+    for (p_filetree* tree : trees) destroytree(tree);
     trees.clear();
     if (current_registry == this) current_registry = nullptr;
+}
+
+void p_mcp::destroytree(p_filetree* tree) {
+    p_filesource* source = tree->getsource();
+    p_filestore& store = source->store;
+    delete tree;
+    store.destroysource(source);
 }
 
 p_mcp* p_mcp::instance() { return current_registry; }
@@ -48,6 +50,12 @@ void p_mcp::addstore(p_filestore* store) {
 
 void p_mcp::removestore(p_filestore* store) {
     stores.erase(std::remove(stores.begin(), stores.end(), store), stores.end());
+    // The store's trees cannot outlive it.
+    auto of_store = [store](p_filetree* tree) { return &tree->getsource()->store == store; };
+    auto gone = std::stable_partition(trees.begin(), trees.end(),
+                                      [&](p_filetree* tree) { return !of_store(tree); });
+    std::for_each(gone, trees.end(), destroytree);
+    trees.erase(gone, trees.end());
 }
 
 p_filestore* p_mcp::findstore(const char16_t* irl) const {
@@ -104,8 +112,5 @@ void p_mcp::close(p_filetree* tree) {
     if (it == trees.end()) return;
     if (--tree->references > 0) return;
     trees.erase(it);
-    p_filesource* source = tree->getsource();
-    p_filestore& store = source->store;
-    delete tree;
-    store.destroysource(source);
+    destroytree(tree);
 }

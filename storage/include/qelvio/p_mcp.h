@@ -32,6 +32,7 @@ public:
     void close(p_filetree* tree);
 
     void addstore(p_filestore* store);
+    // Unregisters a store and closes its trees.
     void removestore(p_filestore* store);
     // The first registered store whose scheme matches the locator's.
     p_filestore* findstore(const char16_t* irl) const;
@@ -41,6 +42,8 @@ public:
     p_cachehooks& getcachehooks() const { return *cachehooks; }
 
 private:
+    static void destroytree(p_filetree* tree);
+
     std::vector<p_filestore*> stores;
     std::vector<p_filetree*> trees;
     std::unique_ptr<p_filestore> devicestore;
