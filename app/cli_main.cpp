@@ -1,5 +1,6 @@
 // qelvio-cli: the command-line face of the program's core.
 #include "app/cli/command.h"
+#include "platform/device_root.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,13 +22,20 @@ const Command commands[] = {
 };
 
 void usage(std::FILE* out) {
-    std::fputs("usage: qelvio-cli COMMAND [ARGS...]\n", out);
+    std::fputs("usage: qelvio-cli [--device-root DIR] COMMAND [ARGS...]\n", out);
     for (const Command& c : commands) std::fprintf(out, "  qelvio-cli %s\n", c.usage);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --device-root DIR confines the device to a folder (as QELVIO_DEVICE_ROOT does).
+    while (argc >= 3 && !std::strcmp(argv[1], "--device-root")) {
+        qelvio::platform::set_device_root(argv[2]);
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
