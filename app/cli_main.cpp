@@ -18,7 +18,7 @@ using qelvio::cli::Command;
 // One line per command; the functions live in app/cli/<name>.cpp.
 const Command commands[] = {
     {"ls", "ls [--ext \"JPG GIF\"] PATH-OR-IRL", qelvio::cli::run_ls},
-    {"cp", "cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE FOLDER", qelvio::cli::run_cp},
+    {"cp", "cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE... FOLDER", qelvio::cli::run_cp},
 };
 
 void usage(std::FILE* out) {

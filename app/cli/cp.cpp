@@ -13,7 +13,7 @@ namespace qelvio::cli {
 namespace {
 
 constexpr const char* usage_text =
-    "usage: qelvio-cli cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE FOLDER\n";
+    "usage: qelvio-cli cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE... FOLDER\n";
 
 // Asks on the terminal: y(es), n(o), a(ll: yes to all), N(one: no to all),
 // c(ancel). End of input dismisses the question.
@@ -63,26 +63,38 @@ int run_cp(const Args& args) {
             paths.push_back(args[i]);
         }
     }
-    if (paths.size() != 2 || (overwrite != "ask" && overwrite != "yes" && overwrite != "no")) {
+    if (paths.size() < 2 || (paths.size() > 2 && !name.empty()) ||
+        (overwrite != "ask" && overwrite != "yes" && overwrite != "no")) {
         std::fputs(usage_text, stderr);
         return 2;
     }
+    // One prompt for the whole operation, so "all" and "None" hold for every file.
     TerminalPrompt ask;
     FixedPrompt yes(P_ANSWER_YESTOALL), no(P_ANSWER_NOTOALL);
     p_overwriteprompt* prompt = overwrite == "yes" ? static_cast<p_overwriteprompt*>(&yes)
                                 : overwrite == "no" ? static_cast<p_overwriteprompt*>(&no)
                                                     : &ask;
     p_mcp mcp;
-    p_filenode* source = locate(mcp, paths[0], "cp");
-    if (!source) return 1;
-    p_filenode* folder = locate(mcp, paths[1], "cp");
+    const std::string& folder_argument = paths.back();
+    p_filenode* folder = locate(mcp, folder_argument, "cp");
     if (!folder) return 1;
-    if (source->isdirectory()) return report("cp", P_NOT_SUPPORTED, paths[0]);
-    if (!folder->isdirectory()) return report("cp", P_INVALID_LOCATION, paths[1]);
+    if (!folder->isdirectory()) return report("cp", P_INVALID_LOCATION, folder_argument);
     std::u16string new_name = text::to_utf16(name);
-    int32_t status = p_copywithprompts(folder, source, move, prompt,
-                                       name.empty() ? nullptr : new_name.c_str());
-    return report("cp", status, paths[0]);
+    int exit_status = 0;
+    for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
+        p_filenode* source = locate(mcp, paths[i], "cp");
+        if (!source) {
+            exit_status = 1;
+            continue;
+        }
+        int32_t status = source->isdirectory()
+                             ? P_NOT_SUPPORTED
+                             : p_copywithprompts(folder, source, move, prompt,
+                                                 name.empty() ? nullptr : new_name.c_str());
+        if (report("cp", status, paths[i]) != 0) exit_status = 1;
+        if (status == P_CANCELLED) break;  // the rest is not copied either
+    }
+    return exit_status;
 }
 
 }  // namespace qelvio::cli

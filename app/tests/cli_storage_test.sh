@@ -41,5 +41,15 @@ check "--overwrite yes --move" "new:gone" "$(cat "$work/dst/new.JPG"):$([[ -e $w
 "$cli" cp --name renamed.JPG "$work/dst/new.JPG" "$work/dst"
 check "--name" "new" "$(cat "$work/dst/renamed.JPG")"
 
+mkdir "$work/many" "$work/into"
+for f in 1 2 3; do printf "src$f" > "$work/many/$f.JPG"; done
+for f in 1 2; do printf "old$f" > "$work/into/$f.JPG"; done
+printf 'N\n' | "$cli" cp "$work/many/1.JPG" "$work/many/2.JPG" "$work/many/3.JPG" "$work/into" 2>"$work/err"
+check "None is asked once and holds for the rest" "1:old1old2src3" \
+    "$(grep -o 'Replace' "$work/err" | wc -l):$(cat "$work/into/1.JPG" "$work/into/2.JPG" "$work/into/3.JPG")"
+rm "$work/into/3.JPG"
+printf 'c\n' | "$cli" cp "$work/many/1.JPG" "$work/many/3.JPG" "$work/into" 2>/dev/null
+check "cancel stops the rest" "no" "$([[ -e $work/into/3.JPG ]] && echo yes || echo no)"
+
 if ((failures)); then echo "0 passed, $failures failed"; exit 1; fi
 echo "cli storage checks passed"
