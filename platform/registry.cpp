@@ -94,14 +94,20 @@ bool read_whole(const std::string& file, std::string* out) {
     return true;
 }
 
+}  // namespace
+
 // One hive file and the last version of it that this process read.
 struct HiveState {
-    std::mutex mutex;
+    std::recursive_mutex mutex;
     RegHive hive;
     std::string file;
     RegHiveData data;
     Stamp stamp;
     bool loaded = false;
+    // An open batch (RegBatch) of the thread that holds the mutex.
+    int batch_depth = 0;
+    int batch_fd = -1;
+    bool batch_dirty = false;
 
     // Reads the file again when it changed (or always, when force is set).
     // A file that cannot be parsed is moved aside when locked is set (the
@@ -123,7 +129,7 @@ struct HiveState {
             data = std::move(*parsed);
             return;
         }
-        if (!locked) {
+        if (!locked && batch_fd < 0) {
             // Set aside under the lock, unless a writer replaced it meanwhile.
             int fd = lock();
             refresh(true, true);
@@ -194,6 +200,14 @@ struct HiveState {
     // Runs a change on the newest content under the inter-process lock and
     // writes the hive when the change reports that it changed something.
     int32_t change(const std::function<int32_t(RegHiveData&, bool&)>& fn) {
+        if (batch_depth > 0) {
+            // Written when the batch commits; the lock is already held.
+            if (batch_fd < 0) return REG_ERROR_CANTWRITE;
+            bool changed = false;
+            int32_t result = fn(data, changed);
+            if (changed) batch_dirty = true;
+            return result;
+        }
         int fd = lock();
         if (fd < 0) {
             debug_trace(u"registry: cannot lock %s.lock (%s)", file, std::strerror(errno));
@@ -211,6 +225,8 @@ struct HiveState {
         return result;
     }
 };
+
+namespace {
 
 std::mutex states_mutex;
 
@@ -419,6 +435,36 @@ int32_t reg_delete_key(RegKey parent, std::u16string_view path) {
         changed = true;
         return static_cast<int32_t>(REG_OK);
     });
+}
+
+RegBatch::RegBatch(RegHive hive) : state_(&state_for(hive)) {
+    state_->mutex.lock();
+    if (state_->batch_depth++ == 0) {
+        state_->batch_fd = state_->lock();
+        state_->batch_dirty = false;
+        if (state_->batch_fd >= 0) state_->refresh(true, true);
+    }
+}
+
+int32_t RegBatch::commit() {
+    HiveState& s = *state_;
+    if (s.batch_depth > 1) return REG_OK;  // the outermost batch writes
+    if (s.batch_fd < 0) return REG_ERROR_CANTWRITE;
+    if (!s.batch_dirty) return REG_OK;
+    s.batch_dirty = false;
+    if (s.write()) return REG_OK;
+    s.refresh(true, true);  // drop what could not be stored
+    return REG_ERROR_CANTWRITE;
+}
+
+RegBatch::~RegBatch() {
+    if (state_->batch_depth == 1) {
+        commit();
+        HiveState::unlock(state_->batch_fd);
+        state_->batch_fd = -1;
+    }
+    --state_->batch_depth;
+    state_->mutex.unlock();
 }
 
 }  // namespace qelvio::platform

@@ -100,4 +100,24 @@ int32_t reg_enum_value(RegKey key, uint32_t index, std::u16string* name);
 // Deletes a key that has no sub-keys (5 when it has some, 2 when missing).
 int32_t reg_delete_key(RegKey parent, std::u16string_view path);
 
+// Groups the changes that this thread makes to one hive: while it lives the
+// hive stays locked against other threads and processes, and the changes
+// are written to the file once, by commit() or at the end. Reads on this
+// thread see the changes at once. Batches may nest; only the outermost one
+// writes. Keep a batch short: other writers wait for it.
+class RegBatch {
+public:
+    explicit RegBatch(RegHive hive);
+    ~RegBatch();
+    RegBatch(const RegBatch&) = delete;
+    RegBatch& operator=(const RegBatch&) = delete;
+
+    // Writes the changes made so far; 0, or 1013 when the hive could not be
+    // locked or written (the changes are then dropped).
+    int32_t commit();
+
+private:
+    struct HiveState* state_;
+};
+
 }  // namespace qelvio::platform

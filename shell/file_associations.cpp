@@ -64,6 +64,7 @@ void register_file_type(const FileTypeRow& row, std::u16string_view program_path
 }
 
 void register_file_associations(std::u16string_view program_path) {
+    RegBatch batch(RegHive::classes_root);  // one write for all rows
     for (const FileTypeRow& row : kFileTypeRows) register_file_type(row, program_path);
 }
 

@@ -50,9 +50,15 @@ int32_t save_list(platform::ListControl& control, std::u16string_view section,
         control.insert(0, text);
     }
     int count = std::min(control.count(), kMruMaxEntries);
-    int32_t result = write_profile_int(section, count_name, count);
-    for (int i = 0; i < count; ++i) {
-        int32_t r = write_profile_string(section, entry_name(prefix, i), control.item(i));
+    int32_t result;
+    {
+        platform::RegBatch batch(platform::RegHive::current_user);  // one write for the list
+        result = write_profile_int(section, count_name, count);
+        for (int i = 0; i < count; ++i) {
+            int32_t r = write_profile_string(section, entry_name(prefix, i), control.item(i));
+            if (result == platform::REG_OK) result = r;
+        }
+        int32_t r = batch.commit();
         if (result == platform::REG_OK) result = r;
     }
     control.set_edit_text(text);

@@ -95,6 +95,8 @@ void Settings::load() {
 }
 
 int32_t Settings::save() const {
+    // One write of the hive for all eleven values.
+    platform::RegBatch batch(platform::RegHive::current_user);
     int32_t first_failure = platform::REG_OK;
     for (const Entry& e : entries) {
         int32_t r;
@@ -105,7 +107,8 @@ int32_t Settings::save() const {
         }
         if (r != platform::REG_OK && first_failure == platform::REG_OK) first_failure = r;
     }
-    return first_failure;
+    int32_t r = batch.commit();
+    return first_failure != platform::REG_OK ? first_failure : r;
 }
 
 bool Settings::add_observer(SettingsObserver* observer) {

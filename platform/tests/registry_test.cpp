@@ -282,6 +282,39 @@ TEST_F(RegistryTest, UnwritableConfigFolderReportsCantWrite) {
     EXPECT_EQ(reg_query_value(user, u"v", nullptr, &n, &size), REG_ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(RegistryTest, BatchWritesOnceAtTheEnd) {
+    RegKey key = create(u"Batch");
+    {
+        RegBatch batch(RegHive::current_user);
+        for (uint32_t i = 0; i < 3; ++i) {
+            std::u16string name = u"v" + text::to_utf16(std::to_string(i));
+            ASSERT_EQ(reg_set_value(key, name, REG_DWORD, &i, 4), REG_OK);
+        }
+        uint32_t n = 0, size = 4;
+        EXPECT_EQ(reg_query_value(key, u"v2", nullptr, &n, &size), REG_OK);  // seen at once
+        EXPECT_EQ(n, 2u);
+        EXPECT_EQ(read_file(dir / "user.reg").find("\"v0\""), std::string::npos);  // not yet written
+        {
+            RegBatch inner(RegHive::current_user);
+            reg_delete_value(key, u"v1");
+            EXPECT_EQ(inner.commit(), REG_OK);  // only the outermost batch writes
+        }
+        EXPECT_EQ(read_file(dir / "user.reg").find("\"v0\""), std::string::npos);
+    }
+    std::string text = read_file(dir / "user.reg");
+    EXPECT_NE(text.find("\"v0\"=dword:00000000\n\"v2\"=dword:00000002\n"), std::string::npos) << text;
+    reg_close_key(key);
+}
+
+TEST_F(RegistryTest, BatchOnUnwritableFolderFails) {
+    write_file(dir / "plain-file", "x");
+    ScopedEnv e("QELVIO_CONFIG_DIR", dir / "plain-file/qelvio");
+    RegBatch batch(RegHive::current_user);
+    uint32_t n = 1;
+    EXPECT_EQ(reg_set_value(user, u"v", REG_DWORD, &n, 4), REG_ERROR_CANTWRITE);
+    EXPECT_EQ(batch.commit(), REG_ERROR_CANTWRITE);
+}
+
 int run_writer(const std::string& prefix, int count) {
     pid_t pid = ::fork();
     if (pid == 0) {
