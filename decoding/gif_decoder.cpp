@@ -105,12 +105,19 @@ int GifDecoder::read_descriptor() {
     if (!canvas_.empty()) {
         for (std::uint32_t y = prev_top_; y < prev_top_ + prev_height_; ++y) {
             std::size_t at = std::size_t{y} * screen_width_ + prev_left_;
-            if (previous_disposal_ == 2)
+            if (previous_disposal_ == 2) {
                 std::memset(&canvas_[at], background_, prev_width_);
-            else if (previous_disposal_ == 3)
+                std::uint8_t rgb[3] = {};
+                if (screen_flags_ & 0x80) std::memcpy(rgb, &global_[3 * std::size_t{background_}], 3);
+                for (std::uint32_t x = 0; x < prev_width_; ++x)
+                    std::memcpy(&colour_canvas_[3 * (at + x)], rgb, 3);
+            } else if (previous_disposal_ == 3) {
                 std::memcpy(&canvas_[at], &saved_[at], prev_width_);
+                std::memcpy(&colour_canvas_[3 * at], &colour_saved_[3 * at], 3 * std::size_t{prev_width_});
+            }
         }
         saved_ = canvas_;
+        colour_saved_ = colour_canvas_;
     }
     disposal_ = has_gce_ ? (gce_flags_ >> 2) & 7 : 0;
     interlaced_ = (image_flags_ & 0x40) != 0;
@@ -161,6 +168,7 @@ const std::uint8_t* GifDecoder::current_table() const {
 }
 
 int GifDecoder::output_bits() const {
+    if (mixed_tables_) return 24;
     int s = table_field();
     return s == 0 ? 1 : s <= 3 ? 4 : 8;
 }
@@ -296,15 +304,29 @@ int GifDecoder::start_image() {
     lzw_reset();
 
     std::uint64_t pixels = std::uint64_t{screen_width_} * screen_height_;
-    std::uint64_t bitmap = bitmap_stride(screen_width_, static_cast<std::uint32_t>(output_bits())) *
-                           screen_height_;
-    if (!plausible_bitmap_size(bitmap + (animated_ ? 2 * pixels : 0), reader_.size()))
+    std::uint64_t bitmap = bitmap_stride(screen_width_, 24) * screen_height_;
+    if (!plausible_bitmap_size(bitmap + (animated_ ? 8 * pixels : 0), reader_.size()))
         return kDecodeCorrupt;
+    const std::uint8_t* table = current_table();
+    std::array<std::uint8_t, 768> this_table{};
+    if (table) std::memcpy(this_table.data(), table, 3u << (table_field() + 1));
     if (!canvas_.empty()) {
         canvas_ = saved_;
+        colour_canvas_ = colour_saved_;
+        if (this_table != canvas_table_) mixed_tables_ = true;
     } else if (animated_) {
         canvas_.assign(pixels, background_);
         saved_ = canvas_;
+        colour_canvas_.resize(3 * pixels);
+        std::uint8_t rgb[3] = {};
+        if (screen_flags_ & 0x80) std::memcpy(rgb, &global_[3 * std::size_t{background_}], 3);
+        for (std::size_t i = 0; i < pixels; ++i) std::memcpy(&colour_canvas_[3 * i], rgb, 3);
+        colour_saved_ = colour_canvas_;
+        canvas_table_ = this_table;
+        // A first frame with a local table differs from the background's table.
+        if ((image_flags_ & 0x80) && (screen_flags_ & 0x80) &&
+            std::memcmp(global_.data(), this_table.data(), 768) != 0)
+            mixed_tables_ = true;
     }
     data_row_.assign(width_, 0);
     screen_row_.assign(screen_width_, 0);
@@ -362,8 +384,13 @@ int GifDecoder::next_output_row(const std::uint8_t*& row, std::uint32_t& screen_
             if (canvas) {
                 std::uint8_t* dst = &canvas_[std::size_t{screen_row} * screen_width_ + frame_left_];
                 const bool transparent = has_gce_ && (gce_flags_ & 1);
-                for (std::uint32_t x = 0; x < frame_width_; ++x)
-                    if (!transparent || data_row_[x] != transparent_) dst[x] = data_row_[x];
+                std::uint8_t* colour =
+                    &colour_canvas_[3 * (std::size_t{screen_row} * screen_width_ + frame_left_)];
+                for (std::uint32_t x = 0; x < frame_width_; ++x) {
+                    if (transparent && data_row_[x] == transparent_) continue;
+                    dst[x] = data_row_[x];
+                    colour_of(data_row_[x], colour + 3 * std::size_t{x});
+                }
                 row = &canvas_[std::size_t{screen_row} * screen_width_];
             } else {
                 std::fill(screen_row_.begin(), screen_row_.end(), background_);
@@ -386,9 +413,28 @@ int GifDecoder::next_output_row(const std::uint8_t*& row, std::uint32_t& screen_
     return kDecodeOk;
 }
 
-void GifDecoder::pack_row(const std::uint8_t* pixels, std::uint8_t* out) const {
+void GifDecoder::colour_of(std::uint8_t index, std::uint8_t* rgb) const {
+    const std::uint8_t* table = current_table();
+    if (table && index < (2 << table_field())) {
+        std::memcpy(rgb, table + 3 * std::size_t{index}, 3);
+    } else {
+        rgb[0] = rgb[1] = rgb[2] = 0;
+    }
+}
+
+void GifDecoder::pack_row(const std::uint8_t* pixels, std::uint8_t* out,
+                          std::uint32_t screen_row) const {
     const int bits = output_bits();
     std::memset(out, 0, out_row_size_);
+    if (bits == 24) {
+        const std::uint8_t* rgb = &colour_canvas_[3 * std::size_t{screen_row} * screen_width_];
+        for (std::uint32_t x = 0; x < screen_width_; ++x) {
+            out[3 * x] = rgb[3 * x + 2];
+            out[3 * x + 1] = rgb[3 * x + 1];
+            out[3 * x + 2] = rgb[3 * x];
+        }
+        return;
+    }
     for (std::uint32_t x = 0; x < screen_width_; ++x) {
         std::uint8_t p = pixels[x];
         if (bits == 8) {
@@ -408,7 +454,7 @@ int GifDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) {
     if (int st = create_output(static_cast<std::int32_t>(screen_width_),
                                static_cast<std::int32_t>(screen_height_), bits, result))
         return st;
-    if (const std::uint8_t* table = current_table()) {
+    if (const std::uint8_t* table = bits <= 8 ? current_table() : nullptr) {
         imaging::RgbQuad* colours = header_colours(result.header);
         for (int i = 0; i < (2 << table_field()); ++i)
             colours[i] = {table[3 * i + 2], table[3 * i + 1], table[3 * i], 0};
@@ -425,7 +471,7 @@ int GifDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) {
             release_decode_result(result);
             return st;
         }
-        pack_row(row, result.bitmap->bits + std::size_t{screen_height_ - y - 1} * out_row_size_);
+        pack_row(row, result.bitmap->bits + std::size_t{screen_height_ - y - 1} * out_row_size_, y);
     }
     return kDecodeOk;
 }
@@ -438,8 +484,8 @@ int GifDecoder::begin_row_decoding(const DecodeRequest&, RowFormat& format) {
     format.width = screen_width_;
     format.height = screen_height_;
     format.bit_count = static_cast<std::uint32_t>(output_bits());
-    format.colour_count = 1u << format.bit_count;
-    if (const std::uint8_t* table = current_table())
+    format.colour_count = format.bit_count <= 8 ? 1u << format.bit_count : 0;
+    if (const std::uint8_t* table = format.bit_count <= 8 ? current_table() : nullptr)
         for (int i = 0; i < (2 << table_field()); ++i)
             format.colours[i] = {table[3 * i + 2], table[3 * i + 1], table[3 * i], 0};
     return kDecodeOk;
@@ -450,7 +496,7 @@ int GifDecoder::read_row(RowOutput& row) {
     const std::uint8_t* pixels = nullptr;
     std::uint32_t y = 0;
     if (int st = next_output_row(pixels, y)) return st;
-    pack_row(pixels, packed_row_.data());
+    pack_row(pixels, packed_row_.data(), y);
     row.rect[0] = 0;
     row.rect[1] = static_cast<std::int32_t>(y);
     row.rect[2] = static_cast<std::int32_t>(screen_width_);

@@ -60,7 +60,8 @@ private:
     int decode_data_row();
     int next_output_row(const std::uint8_t*& row, std::uint32_t& screen_row);
     std::uint32_t next_interlace_row(std::uint32_t d) const;
-    void pack_row(const std::uint8_t* pixels, std::uint8_t* out) const;
+    void pack_row(const std::uint8_t* pixels, std::uint8_t* out, std::uint32_t screen_row) const;
+    void colour_of(std::uint8_t index, std::uint8_t* rgb) const;
 
     SourceReader reader_;
     bool opened_ = false;
@@ -86,6 +87,13 @@ private:
     bool interlaced_ = false;
     bool animated_ = false;
     std::vector<std::uint8_t> canvas_, saved_;
+    // The canvas in colour (red, green, blue a pixel). Frames of one
+    // animation may carry different colour tables; once the canvas holds
+    // pixels of more than one table, frames are output as 24-bit pictures
+    // from this canvas, so that earlier frames keep their own colours.
+    std::vector<std::uint8_t> colour_canvas_, colour_saved_;
+    std::array<std::uint8_t, 768> canvas_table_{};
+    bool mixed_tables_ = false;
     ParseState state_ = kNothing;
 
     Lzw lzw_;
