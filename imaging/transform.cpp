@@ -14,7 +14,8 @@ namespace qelvio::imaging {
 
 namespace {
 
-constexpr int kTile = 64;  // pixels per tile side for quarter turns
+constexpr int kTileRows = 384;  // source rows per band for quarter turns
+constexpr int kTileColumns = 20;  // source columns per tile
 
 bool supported(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
 
@@ -42,6 +43,58 @@ inline void or_small(std::uint8_t* row, int x, int bits, unsigned v) {
     }
 }
 
+// Copies pixel x of source rows r0..r1-1 to consecutive result pixels
+// r0..r1-1 of one result row. 24-bit pixels move as 4-byte words whose
+// fourth byte is overwritten by the next pixel; the last pixel of a run is
+// written alone when its spare byte would land on a pixel already written
+// or outside the row, and the last source column is read 3 bytes at a time
+// so that no read passes the end of the source.
+template <int B>
+inline void copy_run(const std::uint8_t* column, std::size_t ss, std::uint8_t* out, int r0,
+                     int r1, bool last_column, bool last_band) {
+    const std::uint8_t* s = column + std::size_t(r0) * ss;
+    std::uint8_t* d = out + std::size_t(r0) * B;
+    int fast_end = r1;
+    if constexpr (B == 3) {
+        if (last_column) fast_end = r0;
+        else if (last_band) fast_end = r1 - 1;
+    }
+    int r = r0;
+    for (; r < fast_end; ++r, s += ss, d += B) {
+        if constexpr (B == 3) {
+            std::uint32_t v;
+            std::memcpy(&v, s, 4);
+            std::memcpy(d, &v, 4);
+        } else {
+            std::memcpy(d, s, B);
+        }
+    }
+    for (; r < r1; ++r, s += ss, d += B) std::memcpy(d, s, B);
+}
+
+// Counter-clockwise: source row r goes to column h-1-r, so the rows are
+// walked from r1-1 down to r0 to write the result row forward. The run's
+// last pixel (row r0) is written alone: its spare byte would land on the
+// pixel of row r0-1, written with the previous band.
+template <int B>
+inline void copy_run_reversed(const std::uint8_t* column, std::size_t ss, std::uint8_t* out,
+                              int h, int r0, int r1, bool last_column) {
+    const std::uint8_t* s = column + std::size_t(r1 - 1) * ss;
+    std::uint8_t* d = out + std::size_t(h - r1) * B;
+    int r = r1 - 1;
+    const int fast_stop = (B == 3 && last_column) ? r1 - 1 : r0;
+    for (; r > fast_stop; --r, s -= ss, d += B) {
+        if constexpr (B == 3) {
+            std::uint32_t v;
+            std::memcpy(&v, s, 4);
+            std::memcpy(d, &v, 4);
+        } else {
+            std::memcpy(d, s, B);
+        }
+    }
+    for (; r >= r0; --r, s -= ss, d += B) std::memcpy(d, s, B);
+}
+
 // Quarter turn of byte-sized pixels. Source row r (memory order), pixel x
 // goes to result row W-1-x, column r (clockwise) or row x, column H-1-r.
 template <int B>
@@ -51,18 +104,18 @@ bool quarter_turn_bytes(const Dib& source, Dib& result, bool clockwise,
     const std::size_t ss = DibStride(source), ds = DibStride(result);
     const std::uint8_t* src = source.pixels;
     std::uint8_t* dst = result.pixels;
-    for (int r0 = 0; r0 < h; r0 += kTile) {
-        const int r1 = std::min(r0 + kTile, h);
-        for (int x0 = 0; x0 < w; x0 += kTile) {
-            const int x1 = std::min(x0 + kTile, w);
+    for (int r0 = 0; r0 < h; r0 += kTileRows) {
+        const int r1 = std::min(r0 + kTileRows, h);
+        for (int x0 = 0; x0 < w; x0 += kTileColumns) {
+            const int x1 = std::min(x0 + kTileColumns, w);
             for (int x = x0; x < x1; ++x) {
-                const std::uint8_t* s = src + std::size_t(r0) * ss + std::size_t(x) * B;
+                const std::uint8_t* column = src + std::size_t(x) * B;
+                std::uint8_t* out = dst + std::size_t(clockwise ? w - 1 - x : x) * ds;
                 if (clockwise) {
-                    std::uint8_t* d = dst + std::size_t(w - 1 - x) * ds + std::size_t(r0) * B;
-                    for (int r = r0; r < r1; ++r, s += ss, d += B) std::memcpy(d, s, B);
+                    copy_run<B>(column, ss, out, r0, r1, x == w - 1,
+                                r1 == h);
                 } else {
-                    std::uint8_t* d = dst + std::size_t(x) * ds + std::size_t(h - 1 - r0) * B;
-                    for (int r = r0; r < r1; ++r, s += ss, d -= B) std::memcpy(d, s, B);
+                    copy_run_reversed<B>(column, ss, out, h, r0, r1, x == w - 1);
                 }
             }
         }
