@@ -9,6 +9,9 @@
 namespace qelvio::cli {
 int run_ls(const Args& args);
 int run_cp(const Args& args);
+int run_settings(const Args& args);
+int run_associate(const Args& args);
+int run_open(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -19,6 +22,9 @@ using qelvio::cli::Command;
 const Command commands[] = {
     {"ls", "ls [--ext \"JPG GIF\"] PATH-OR-IRL", qelvio::cli::run_ls},
     {"cp", "cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE... FOLDER", qelvio::cli::run_cp},
+    {"settings", "settings list | get SECTION NAME | set SECTION NAME VALUE", qelvio::cli::run_settings},
+    {"associate", "associate [--program PATH]", qelvio::cli::run_associate},
+    {"open", "open PATH", qelvio::cli::run_open},
 };
 
 void usage(std::FILE* out) {

@@ -63,9 +63,10 @@ void register_file_type(const FileTypeRow& row, std::u16string_view program_path
     for (RegKey k : {command, open, shell, icon, type, ext}) reg_close_key(k);
 }
 
-void register_file_associations(std::u16string_view program_path) {
+int32_t register_file_associations(std::u16string_view program_path) {
     RegBatch batch(RegHive::classes_root);  // one write for all rows
     for (const FileTypeRow& row : kFileTypeRows) register_file_type(row, program_path);
+    return batch.commit();
 }
 
 }  // namespace qelvio::shell

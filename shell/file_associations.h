@@ -34,8 +34,9 @@ inline constexpr FileTypeRow kFileTypeRows[] = {
 // single registry calls are ignored, as nothing depends on them.
 void register_file_type(const FileTypeRow& row, std::u16string_view program_path);
 
-// Registers all seven rows.
-void register_file_associations(std::u16string_view program_path);
+// Registers all seven rows, written to the hive at once; returns 0, or the
+// registry's result when the classes root could not be written.
+int32_t register_file_associations(std::u16string_view program_path);
 
 // The name of the program's desktop entry.
 inline constexpr char kDesktopEntryName[] = "qelvio.desktop";

@@ -85,8 +85,8 @@ TEST_F(FileAssociationsTest, RowsAreWrittenAsTheTablesSay) {
 }
 
 TEST_F(FileAssociationsTest, RegisteringTwiceKeepsOwnCommandAsOld) {
-    register_file_associations(kProgram);
-    register_file_associations(kProgram);
+    EXPECT_EQ(register_file_associations(kProgram), REG_OK);
+    EXPECT_EQ(register_file_associations(kProgram), REG_OK);
     EXPECT_EQ(value(u"jpegimage\\Shell\\Open\\Command", u"old"), kCommand);
     EXPECT_EQ(value(u"bmpimage\\Shell\\Open\\Command", u"old"), kCommand);
     EXPECT_EQ(value(u"jpegimage\\Shell\\Open\\Command", u""), kCommand);
@@ -102,6 +102,12 @@ TEST_F(FileAssociationsTest, PreviousOpenerIsKeptAsOld) {
     register_file_type(kFileTypeRows[4], kProgram);
     EXPECT_EQ(value(u"bmpimage\\Shell\\Open\\Command", u"old"), u"paint.exe %1");
     EXPECT_EQ(value(u"bmpimage\\Shell\\Open\\Command", u""), kCommand);
+}
+
+TEST_F(FileAssociationsTest, UnwritableClassesRootIsReported) {
+    std::ofstream(dir / "plain-file") << "x";
+    ScopedEnv e("QELVIO_CONFIG_DIR", dir / "plain-file/qelvio");
+    EXPECT_EQ(register_file_associations(kProgram), REG_ERROR_CANTWRITE);
 }
 
 class DesktopEntryTest : public ::testing::Test {
