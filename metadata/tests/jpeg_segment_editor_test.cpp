@@ -1,0 +1,315 @@
+// Rewriting a JPEG's APPn segments, and the audio annotation in FlashPix
+// APP2 segments. Fixtures are made with ImageMagick; exiftool and djpeg
+// check the results.
+#include "metadata/fpxr_audio_set.h"
+#include "metadata/jpeg_segment_editor.h"
+#include "storage/tests/device_fixture.h"
+
+#include <cstdio>
+#include <numeric>
+
+namespace qm = qelvio::metadata;
+
+namespace {
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+// Physical segments of a JPEG up to its scan: marker and payload size.
+std::vector<std::pair<int, int>> physical_segments(const std::string& bytes) {
+    std::vector<std::pair<int, int>> out;
+    std::size_t pos = 2;
+    while (pos + 4 <= bytes.size() && static_cast<uint8_t>(bytes[pos]) == 0xFF) {
+        int marker = static_cast<uint8_t>(bytes[pos + 1]);
+        int length = (static_cast<uint8_t>(bytes[pos + 2]) << 8) | static_cast<uint8_t>(bytes[pos + 3]);
+        out.emplace_back(marker, length - 2);
+        if (marker == 0xDA) break;
+        pos += 2 + length;
+    }
+    return out;
+}
+
+std::vector<uint8_t> pattern(std::size_t n, int seed) {
+    std::vector<uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>((i * 31 + seed) ^ (i >> 8));
+    return v;
+}
+
+class SegmentEditor : public DeviceFixture {
+protected:
+    void SetUp() override {
+        DeviceFixture::SetUp();
+        std::string cmd = "convert -size 96x64 gradient:red-blue -quality 90 '" +
+                          (root / "photo.jpg").string() + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        original = read("photo.jpg");
+    }
+    std::string local(const char* name) const { return (root / name).string(); }
+    // Pixels as djpeg decodes them: the scan's meaning.
+    std::string pixels(const char* name) { return run("djpeg -pnm '" + local(name) + "'"); }
+
+    // Writes one APPn payload into the file through the editor.
+    int32_t write_segment(uint8_t marker, int n, const std::vector<uint8_t>& payload) {
+        p_filestream stream(node(u"\\photo.jpg"));
+        qm::JpegSegmentEditor editor(stream);
+        int32_t status = editor.parse();
+        if (status < 0) return status;
+        if ((status = editor.set_segment(marker, n, static_cast<uint32_t>(payload.size()))) < 0)
+            return status;
+        if ((status = editor.rewrite()) < 0) return status;
+        editor.open_segment(marker, n);
+        status = editor.write_to_segment(payload.data(), static_cast<uint32_t>(payload.size()));
+        editor.close_segment();
+        return editor.finish(status >= 0) < 0 ? -1 : status;
+    }
+
+    std::string original;
+};
+
+TEST_F(SegmentEditor, ParsesTheSegmentList) {
+    p_filestream stream(node(u"\\photo.jpg"));
+    qm::JpegSegmentEditor editor(stream);
+    ASSERT_EQ(editor.parse(), 0);
+    const auto& list = editor.segments();
+    ASSERT_GE(list.size(), 5u);
+    EXPECT_EQ(list.front().marker, 0xD8);
+    EXPECT_EQ(list[1].marker, 0xE0);
+    EXPECT_EQ(list[1].source_size, 14u);  // the JFIF header
+    EXPECT_EQ(list.back().marker, 0xD9);
+    const qm::JpegSegment& scan = list[list.size() - 2];
+    EXPECT_EQ(scan.marker, 0xDA);
+    EXPECT_EQ(scan.source_offset + scan.source_size, original.size() - 2);
+    EXPECT_EQ(editor.read_segment(0xE0, 0, nullptr, 0), 14);
+    char jfif[5];
+    EXPECT_EQ(editor.read_segment(0xE0, 0, jfif, 5), 5);
+    EXPECT_EQ(std::string(jfif, 5), std::string("JFIF\0", 5));
+    EXPECT_EQ(editor.find(0xE1, 0), nullptr);
+}
+
+TEST_F(SegmentEditor, LargeSegmentIsSplitAndReadBackWhole) {
+    std::vector<uint8_t> payload = pattern(70000, 1);
+    ASSERT_EQ(write_segment(0xE1, 0, payload), 70000);
+    std::string bytes = read("photo.jpg");
+    auto phys = physical_segments(bytes);
+    ASSERT_GE(phys.size(), 3u);
+    EXPECT_EQ(phys[0], std::make_pair(0xE0, 14));
+    EXPECT_EQ(phys[1], std::make_pair(0xE1, 65531));
+    EXPECT_EQ(phys[2], std::make_pair(0xE1, 4469));
+    // Everything but the new segment is byte for byte the same.
+    std::size_t inserted = 2 + 18 + 4 + 65531 + 4 + 4469;
+    EXPECT_EQ(bytes.substr(0, 20), original.substr(0, 20));
+    EXPECT_EQ(bytes.substr(inserted), original.substr(20));
+
+    p_filestream stream(node(u"\\photo.jpg"));
+    qm::JpegSegmentEditor editor(stream);
+    ASSERT_EQ(editor.parse(), 0);
+    ASSERT_EQ(editor.read_segment(0xE1, 0, nullptr, 0), 70000);
+    EXPECT_EQ(editor.find(0xE1, 1), nullptr);
+    std::vector<uint8_t> back(70000);
+    ASSERT_EQ(editor.read_segment(0xE1, 0, back.data(), 70000), 70000);
+    EXPECT_EQ(back, payload);
+    // Reading across the physical boundary.
+    ASSERT_EQ(editor.open_segment(0xE1, 0), 70000);
+    ASSERT_EQ(editor.seek_segment(1, 65529), 0);
+    uint8_t across[4];
+    ASSERT_EQ(editor.read_from_segment(across, 4), 4);
+    EXPECT_TRUE(std::equal(across, across + 4, payload.begin() + 65529));
+    EXPECT_EQ(editor.read_from_segment(across, 4500), qm::kSegmentOutside);
+    EXPECT_EQ(editor.seek_segment(2, 1), qm::kSegmentOutside);
+    EXPECT_EQ(editor.open_segment(0xE0, 0), qm::kSegmentAlreadyOpen);
+    EXPECT_EQ(editor.write_to_segment(across, 1), qm::kSegmentNoneOpen);
+    EXPECT_EQ(editor.close_segment(), 0);
+    EXPECT_EQ(editor.close_segment(), qm::kSegmentNoneOpen);
+}
+
+TEST_F(SegmentEditor, ReplacingADescriptionLeavesEverythingElseAlone) {
+    // An Exif segment written by exiftool, then replaced by our own bytes of
+    // another size: the scan and the other segments stay identical.
+    ASSERT_EQ(std::system(("exiftool -q -overwrite_original -ImageDescription=first '" +
+                           local("photo.jpg") + "'").c_str()), 0);
+    std::string before = read("photo.jpg");
+    std::string before_pixels = pixels("photo.jpg");
+    std::vector<uint8_t> payload = pattern(300, 7);
+    ASSERT_EQ(write_segment(0xE1, 0, payload), 300);
+    std::string after = read("photo.jpg");
+    auto phys_before = physical_segments(before);
+    auto phys_after = physical_segments(after);
+    ASSERT_EQ(phys_before.size(), phys_after.size());
+    for (std::size_t i = 0; i < phys_before.size(); ++i)
+        if (phys_before[i].first != 0xE1) {
+            EXPECT_EQ(phys_before[i], phys_after[i]);
+        }
+    std::size_t scan_before = before.find("\xFF\xDA");
+    std::size_t scan_after = after.find("\xFF\xDA");
+    EXPECT_EQ(before.substr(scan_before), after.substr(scan_after));
+    EXPECT_EQ(pixels("photo.jpg"), before_pixels);
+}
+
+TEST_F(SegmentEditor, InsertionNeedsAnAppSegment) {
+    // The same picture without its JFIF segment.
+    std::string no_app = original.substr(0, 2) + original.substr(20);
+    std::ofstream(root / "photo.jpg", std::ios::binary) << no_app;
+    EXPECT_EQ(write_segment(0xE1, 0, pattern(10, 0)), qm::kSegmentNotJpeg);
+    EXPECT_EQ(read("photo.jpg"), no_app);
+    p_filestream stream(node(u"\\photo.jpg"));
+    qm::JpegSegmentEditor editor(stream);
+    ASSERT_EQ(editor.parse(), 0);
+    EXPECT_EQ(editor.set_segment(0xDB, 0, 10), qm::kSegmentNone);
+}
+
+TEST_F(SegmentEditor, DamagedFilesAreNotRewritten) {
+    const std::string cases[] = {
+        original.substr(0, 100),          // cut inside the tables
+        "GIF89a" + original.substr(6),    // not a JPEG
+        original.substr(0, 2) + "\xFF\xD9" + original.substr(2),  // ends before a scan
+    };
+    for (const std::string& damaged : cases) {
+        std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << damaged;
+        p_filestream stream(node(u"\\photo.jpg"));
+        qm::JpegSegmentEditor editor(stream);
+        EXPECT_EQ(editor.parse(), qm::kSegmentNotJpeg);
+        EXPECT_TRUE(editor.segments().empty());
+        EXPECT_EQ(editor.rewrite(), qm::kSegmentNotJpeg);
+        EXPECT_EQ(read("photo.jpg"), damaged);
+    }
+}
+
+TEST_F(SegmentEditor, DataAfterTheScanSurvives) {
+    // Cut short (no end marker), and with bytes after the end marker.
+    const std::string cases[] = {original.substr(0, original.size() - 2), original + "TRAILER"};
+    for (const std::string& file : cases) {
+        std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << file;
+        ASSERT_EQ(write_segment(0xE1, 0, pattern(50, 3)), 50);
+        std::string after = read("photo.jpg");
+        EXPECT_EQ(after.substr(after.size() - (file.size() - 20)), file.substr(20));
+    }
+}
+
+TEST_F(SegmentEditor, FailedWriteLeavesTheFileUntouched) {
+    for (int64_t fail_after : {10, 5000, 70010}) {
+        p_filestream stream(node(u"\\photo.jpg"));
+        qm::JpegSegmentEditor editor(stream);
+        ASSERT_EQ(editor.parse(), 0);
+        ASSERT_EQ(editor.set_segment(0xE1, 0, 70000), 0);
+        qelvio::platform::set_fault_plan({-1, fail_after, qelvio::platform::error_disk_full});
+        int32_t status = editor.rewrite();
+        if (status == 0) {
+            editor.open_segment(0xE1, 0);
+            std::vector<uint8_t> payload = pattern(70000, 2);
+            status = editor.write_to_segment(payload.data(), 70000);
+            editor.close_segment();
+        }
+        qelvio::platform::clear_fault_plan();
+        EXPECT_LT(status, 0) << fail_after;
+        EXPECT_EQ(editor.finish(false), 0);
+        EXPECT_EQ(read("photo.jpg"), original);
+        EXPECT_TRUE(listing("Windows/Temp").empty());
+    }
+}
+
+class AudioSet : public SegmentEditor {
+protected:
+    // Places and writes a set into the file; 1 on success.
+    int store(qm::FpxrAudioSet& set) {
+        p_filestream stream(node(u"\\photo.jpg"));
+        qm::JpegSegmentEditor editor(stream);
+        if (editor.parse() < 0 || set.place(editor) < 0 || editor.rewrite() < 0) return -1;
+        int written = set.write(editor);
+        return editor.finish(written == 1) < 0 ? -1 : written;
+    }
+    std::vector<uint8_t> load() {
+        p_filestream stream(node(u"\\photo.jpg"));
+        qm::JpegSegmentEditor editor(stream);
+        qm::FpxrAudioSet set;
+        if (editor.parse() < 0 || set.read(editor) < 0) return {};
+        std::vector<uint8_t> audio(set.audio_bytes(nullptr));
+        set.audio_bytes(audio.data());
+        return audio;
+    }
+    std::vector<uint8_t> wav(std::size_t length) {
+        std::vector<uint8_t> w = pattern(length, 5);
+        std::memcpy(w.data(), "RIFF", 4);
+        return w;
+    }
+};
+
+TEST_F(AudioSet, BuildSplitsTheStream) {
+    qm::FpxrAudioSet set;
+    std::vector<uint8_t> audio = wav(100000);
+    ASSERT_EQ(set.build(audio.data(), audio.size()), 2);
+    EXPECT_EQ(set.entries()[0].size(), 41u + 65489u);
+    EXPECT_EQ(set.entries()[1].size(), 13u + 34511u);
+    EXPECT_EQ(set.audio_bytes(nullptr), 100000u);
+    EXPECT_EQ(set.build(audio.data(), 65489), 1);
+    EXPECT_EQ(set.build(audio.data(), 0), 0);
+}
+
+// A FlashPix contents list (type 1) whose entry 4 names the audio stream, as
+// cameras write it; other programs find the stream through it.
+std::vector<uint8_t> contents_list(uint32_t audio_stream_size) {
+    std::vector<uint8_t> p = {'F', 'P', 'X', 'R', 0, 0, 1, 0, 5};
+    auto entry = [&](const std::u16string& name, uint32_t size) {
+        for (int shift = 24; shift >= 0; shift -= 8) p.push_back(static_cast<uint8_t>(size >> shift));
+        p.push_back(0);
+        for (char16_t c : name) p.insert(p.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
+        p.insert(p.end(), {0, 0});
+    };
+    for (const char16_t* name : {u"/a", u"/b", u"/c", u"/d"}) entry(name, 0);
+    entry(u"/Audio Stream 000000", audio_stream_size);
+    return p;
+}
+
+TEST_F(AudioSet, StoredStreamIsWhatExiftoolReads) {
+    std::vector<uint8_t> audio = wav(100000);
+    std::vector<uint8_t> contents = contents_list(28 + 100000);
+    ASSERT_EQ(write_segment(0xE2, 0, contents), static_cast<int32_t>(contents.size()));
+    qm::FpxrAudioSet set;
+    set.build(audio.data(), audio.size());
+    ASSERT_EQ(store(set), 1);
+    EXPECT_EQ(load(), audio);
+    std::string extracted = run("exiftool -b -AudioStream '" + local("photo.jpg") + "'");
+    EXPECT_EQ(run("exiftool -q -q -warning -a '" + local("photo.jpg") + "'"), "");
+    EXPECT_EQ(extracted, std::string(audio.begin(), audio.end()));
+    EXPECT_EQ(pixels("photo.jpg"), run("djpeg -pnm '" + local("photo.jpg") + "'"));
+
+    // Replacing with a shorter note reuses the first segment and deletes the second.
+    std::vector<uint8_t> shorter = wav(1000);
+    set.build(shorter.data(), shorter.size());
+    ASSERT_EQ(store(set), 1);
+    EXPECT_EQ(load(), shorter);
+    int app2 = 0;
+    for (auto [marker, size] : physical_segments(read("photo.jpg"))) app2 += marker == 0xE2;
+    EXPECT_EQ(app2, 2);  // the contents list and one audio segment
+}
+
+TEST_F(AudioSet, OtherApp2SegmentsAreKept) {
+    // A FlashPix contents list (type 1) before the audio.
+    std::vector<uint8_t> contents = {'F', 'P', 'X', 'R', 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(write_segment(0xE2, 0, contents), static_cast<int32_t>(contents.size()));
+    std::vector<uint8_t> audio = wav(70000);
+    qm::FpxrAudioSet set;
+    set.build(audio.data(), audio.size());
+    ASSERT_EQ(store(set), 1);
+    EXPECT_EQ(load(), audio);
+
+    set.clear();  // removing the note
+    ASSERT_EQ(store(set), 1);
+    EXPECT_TRUE(load().empty());
+    auto phys = physical_segments(read("photo.jpg"));
+    std::vector<std::pair<int, int>> app2;
+    for (auto s : phys)
+        if (s.first == 0xE2) app2.push_back(s);
+    EXPECT_EQ(app2, (std::vector<std::pair<int, int>>{{0xE2, 20}}));
+    std::string bytes = read("photo.jpg");
+    EXPECT_NE(bytes.find(std::string(contents.begin(), contents.end())), std::string::npos);
+}
+
+}  // namespace
