@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -390,6 +391,36 @@ std::optional<std::u16string> create_unique_file(std::u16string_view folder,
         if (errno != EEXIST) return fail_errno(), std::nullopt;
     }
     return fail(error_other), std::nullopt;
+}
+
+std::optional<MappedFile> map_file(std::u16string_view path) {
+    auto p = local(path);
+    if (!p) return std::nullopt;
+    int fd = ::open(p->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail_errno(), std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        uint32_t error = S_ISDIR(st.st_mode) ? error_access_denied : error_from_errno(errno);
+        ::close(fd);
+        return fail(error), std::nullopt;
+    }
+    MappedFile view;
+    view.size = static_cast<std::size_t>(st.st_size);
+    if (view.size > 0) {
+        void* data = ::mmap(nullptr, view.size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (data == MAP_FAILED) {
+            uint32_t error = error_from_errno(errno);
+            ::close(fd);
+            return fail(error), std::nullopt;
+        }
+        view.data = static_cast<const uint8_t*>(data);
+    }
+    ::close(fd);  // the mapping stays valid without the descriptor
+    return view;
+}
+
+void unmap_file(const MappedFile& view) {
+    if (view.data) ::munmap(const_cast<uint8_t*>(view.data), view.size);
 }
 
 void set_fault_plan(const FaultPlan& plan) {

@@ -109,3 +109,14 @@ namespace qelvio::platform {
 // file or the complete new one. Fails on a read-only target.
 bool replace_file(std::u16string_view from, std::u16string_view to);
 }  // namespace qelvio::platform
+
+namespace qelvio::platform {
+// A read-only view of a whole file.
+struct MappedFile {
+    const uint8_t* data = nullptr;  // null for an empty file
+    std::size_t size = 0;
+};
+// Maps a file read-only; nullopt on failure (last error set).
+std::optional<MappedFile> map_file(std::u16string_view path);
+void unmap_file(const MappedFile& view);
+}  // namespace qelvio::platform
