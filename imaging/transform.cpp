@@ -1,9 +1,10 @@
 // Rotation by quarter turns, mirroring and cropping on packed rows.
 //
 // Byte-sized pixels (8, 16, 24 bits) are moved as whole bytes; quarter turns
-// walk the source in square tiles so that both the rows read and the rows
-// written stay in cache. 1- and 4-bit pixels are OR-ed into a zero-filled
-// result (DibCreate's memory starts zeroed), so padding bits stay 0.
+// walk the source in tall, narrow tiles so that both the rows read and the
+// rows written stay in cache, and move 24-bit pixels as 4-byte words.
+// 1- and 4-bit pixels are OR-ed into a zero-filled result (DibCreate's
+// memory starts zeroed), so padding bits stay 0.
 #include "imaging/transform.h"
 #include "imaging/progress.h"
 
@@ -14,8 +15,8 @@ namespace qelvio::imaging {
 
 namespace {
 
-constexpr int kTileRows = 384;  // source rows per band for quarter turns
-constexpr int kTileColumns = 20;  // source columns per tile
+constexpr int kTileRows = 512;  // source rows per band for quarter turns
+constexpr int kTileColumns = 8;  // source columns per tile (one cache line of 24-bit)
 
 bool supported(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
 

@@ -14,8 +14,9 @@ using testing::same_image;
 
 constexpr int kBitCounts[] = {1, 4, 8, 16, 24};
 // Odd sizes give odd result widths after a quarter turn (sub-byte nibbles
-// and bits land mid-byte); 70 x 67 crosses the tile edges.
-constexpr std::pair<int, int> kSizes[] = {{3, 2}, {10, 5}, {13, 7}, {70, 67}};
+// and bits land mid-byte); 70 x 67 and 9 x 530 cross the edges of the
+// tiles quarter turns walk in.
+constexpr std::pair<int, int> kSizes[] = {{3, 2}, {10, 5}, {13, 7}, {70, 67}, {9, 530}};
 
 DibPtr chain(const Dib& dib, std::initializer_list<int> angles) {
     DibPtr current = DibCopy(dib);
