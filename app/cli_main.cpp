@@ -12,6 +12,7 @@ int run_cp(const Args& args);
 int run_settings(const Args& args);
 int run_associate(const Args& args);
 int run_open(const Args& args);
+int run_transform(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -25,6 +26,8 @@ const Command commands[] = {
     {"settings", "settings list | get SECTION NAME | set SECTION NAME VALUE", qelvio::cli::run_settings},
     {"associate", "associate [--program PATH]", qelvio::cli::run_associate},
     {"open", "open PATH", qelvio::cli::run_open},
+    {"transform", "transform (--code 1|2|5|6|7 | --rotate 90|180|270 | --flip h|v) FILE...",
+     qelvio::cli::run_transform},
 };
 
 void usage(std::FILE* out) {
