@@ -3,6 +3,8 @@
 #include "decoding/bmp_decoder.h"
 #include "decoding/data_source.h"
 #include "decoding/gif_decoder.h"
+#include "decoding/jpeg_decoder.h"
+#include "decoding/tiff_decoder.h"
 #include "metadata/exif_tag_list.h"
 
 #include <atomic>
@@ -29,9 +31,26 @@ bool ready() { return g_initialized.load(std::memory_order_acquire); }
 
 template <class Decoder>
 ImageDecoder* try_decoder(const ImageDataSource& source) {
-    auto decoder = std::unique_ptr<ImageDecoder>(new (std::nothrow) Decoder(source));
-    if (!decoder || decoder->open(nullptr) != kDecodeOk) return nullptr;
-    return decoder.release();
+    try {
+        auto decoder = std::unique_ptr<ImageDecoder>(new Decoder(source));
+        if (decoder->open(nullptr) != kDecodeOk) return nullptr;
+        return decoder.release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+// No exception leaves the module: running out of memory inside a decoder
+// becomes kDecodeNoMemory.
+template <class F>
+int guarded(F&& call) {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return kDecodeNoMemory;
+    } catch (const std::exception&) {
+        return kDecodeFailed;
+    }
 }
 
 int initialize(void*) {
@@ -49,7 +68,7 @@ int status_query(void*) { return ready() ? 0 : kDecodeFailed; }
 
 int open_decoder(const ImageDataSource* source, ImageDecoder** decoder) {
     if (!ready() || !source || !decoder) return kDecodeFailed;
-    return builtin_open_decoder(*source, decoder);
+    return guarded([&] { return builtin_open_decoder(*source, decoder); });
 }
 
 int close_decoder(ImageDecoder* decoder) {
@@ -59,30 +78,31 @@ int close_decoder(ImageDecoder* decoder) {
 }
 
 int decoder_open(ImageDecoder* d, ImageInfo* info) {
-    return ready() && d ? d->open(info) : kDecodeFailed;
+    return ready() && d ? guarded([&] { return d->open(info); }) : kDecodeFailed;
 }
 
 int decoder_page_info(ImageDecoder* d, std::uint32_t page, PageInfo* info) {
-    return ready() && d && info ? d->page_info(page, *info) : kDecodeFailed;
+    return ready() && d && info ? guarded([&] { return d->page_info(page, *info); }) : kDecodeFailed;
 }
 
 int decoder_page_decode(ImageDecoder* d, const DecodeRequest* request, DecodeResult* result) {
-    return ready() && d && request && result ? d->PageDecode(*request, *result) : kDecodeFailed;
+    if (!ready() || !d || !request || !result) return kDecodeFailed;
+    return guarded([&] { return d->PageDecode(*request, *result); });
 }
 
 int decoder_begin_rows(ImageDecoder* d, const DecodeRequest* request, RowFormat* format) {
-    return ready() && d && request && format ? d->begin_row_decoding(*request, *format)
-                                             : kDecodeFailed;
+    if (!ready() || !d || !request || !format) return kDecodeFailed;
+    return guarded([&] { return d->begin_row_decoding(*request, *format); });
 }
 
 int decoder_read_row(ImageDecoder* d, RowOutput* row) {
-    return ready() && d && row ? d->read_row(*row) : kDecodeFailed;
+    return ready() && d && row ? guarded([&] { return d->read_row(*row); }) : kDecodeFailed;
 }
 
 int decoder_end_rows(ImageDecoder* d) { return ready() && d ? d->end_row_decoding() : kDecodeFailed; }
 
 int decoder_get_metadata(ImageDecoder* d, std::uint32_t page, metadata::ExifTagList** list) {
-    return ready() && d && list ? d->get_metadata(page, list) : kDecodeFailed;
+    return ready() && d && list ? guarded([&] { return d->get_metadata(page, list); }) : kDecodeFailed;
 }
 
 int free_metadata(metadata::ExifTagList* list) {
@@ -92,7 +112,7 @@ int free_metadata(metadata::ExifTagList* list) {
 }
 
 int decoder_extract_audio(ImageDecoder* d, const AudioRequest* request) {
-    return ready() && d && request ? d->extract_audio(*request) : kDecodeFailed;
+    return ready() && d && request ? guarded([&] { return d->extract_audio(*request); }) : kDecodeFailed;
 }
 
 const DecoderEntryPoints g_entry_points = {
@@ -111,7 +131,11 @@ int builtin_open_decoder(const ImageDataSource& source, ImageDecoder** decoder) 
     *decoder = nullptr;
     ImageDecoder* d = nullptr;
     // TIFF first, but only for data that starts like a TIFF file.
-    // (JPEG and TIFF decoders are tried here once they exist.)
+    if (ensure_available(source, 2) >= 2 &&
+        ((source.data[0] == 'I' && source.data[1] == 'I') ||
+         (source.data[0] == 'M' && source.data[1] == 'M')))
+        d = try_decoder<TiffDecoder>(source);
+    if (!d) d = try_decoder<JpegDecoder>(source);
     if (!d) d = try_decoder<GifDecoder>(source);
     if (!d) d = try_decoder<BmpDecoder>(source);
     if (!d) return kDecodeNoDecoder;

@@ -1,0 +1,505 @@
+#include "decoding/source/image_source.h"
+
+#include "decoding/bitmap_output.h"
+#include "decoding/source/decoder_choice.h"
+#include "metadata/fpxr_audio_set.h"
+#include "metadata/jpeg_segment_editor.h"
+#include "metadata/wav_audio.h"
+#include "imaging/resample.h"
+#include "platform/debug_output.h"
+#include "qelvio/p_fileops.h"
+#include "qelvio/p_filestream.h"
+
+#include <algorithm>
+#include <new>
+
+namespace qelvio::decoding {
+namespace {
+
+int ensure_everything(void* user, uint32_t, uint32_t* available) {
+    if (available) *available = static_cast<const ImageDataSource*>(user)->size;
+    return 1;
+}
+
+bool is_file_scheme(const p_irl& irl) {
+    p_string scheme;
+    irl.get(&scheme, nullptr, nullptr);
+    return scheme.cmpi(u"file") == 0;
+}
+
+// Decoder statuses that say the file will never decode.
+bool is_hard_failure(int status) {
+    return status == kDecodeModuleNotLoaded || status == kDecodeCorrupt || status == kDecodeNoDecoder ||
+           status == kDecodeTruncated || status == kDecodeNotSupported;
+}
+
+// Wraps a decoder's result in a Dib, taking ownership of its parts.
+imaging::DibPtr take_result(DecodeResult& result) {
+    auto dib = std::make_unique<imaging::Dib>();
+    const auto* header = reinterpret_cast<const imaging::BitmapInfoHeader*>(result.header);
+    std::size_t header_size = sizeof(imaging::BitmapInfoHeader);
+    if (header && header->bit_count <= 8) header_size += 4u << header->bit_count;
+    if (header && header->compression == imaging::kCompressionBitfields) header_size += 12;
+    bool ok = header && imaging::DibFromPacked(*dib, result.header, header_size, result.bitmap);
+    imaging::DibRelease(result.header);
+    result.header = nullptr;
+    result.bitmap = nullptr;  // adopted (or freed) by DibFromPacked
+    return ok ? std::move(dib) : nullptr;
+}
+
+}  // namespace
+
+p_ImageSource::p_ImageSource(const p_irl& locator, ImageSourceLimits memory_limits)
+    : imagelocator(locator), limits(memory_limits) {}
+
+p_ImageSource::~p_ImageSource() {
+    stop_worker();
+    close();
+}
+
+void p_ImageSource::set_locator(const p_irl& locator) { imagelocator = locator; }
+
+p_filenode* p_ImageSource::resolve_file() const {
+    p_mcp* registry = p_mcp::instance();
+    p_filenode* found = nullptr;
+    if (!registry || registry->openfile(imagelocator, &found) < 0) return nullptr;
+    return found;
+}
+
+// ---- opening ----
+
+bool p_ImageSource::open(bool prefer_thumbnail) {
+    bool want_thumbnail = prefer_thumbnail && !thumbnaillocator.isempty();
+    if (is_open()) return open_is_thumbnail == want_thumbnail;
+    p_mcp* registry = p_mcp::instance();
+    if (!registry) return false;
+    p_filenode* found = nullptr;
+    open_is_thumbnail = want_thumbnail;
+    if (want_thumbnail && registry->openfile(thumbnaillocator, &found) < 0) {
+        open_is_thumbnail = false;
+        found = nullptr;
+    }
+    if (!found && registry->openfile(imagelocator, &found) < 0) return false;
+    node = found;
+    p_irl own;
+    node->getirl(own);
+    node->getpath(sourcename);
+
+    if (is_file_scheme(own)) {
+        auto view = platform::map_file(sourcename.view());
+        if (!view) return false;
+        mapped = *view;
+        is_mapped = true;
+        source.data = mapped.data;
+        source.size = static_cast<uint32_t>(std::min<std::size_t>(mapped.size, UINT32_MAX));
+    } else {
+        int32_t size = node->getfilesize();
+        uint32_t handle = 0;
+        if (size < 0 || node->open(P_OPEN_READ, &handle) < 0) return false;
+        try {
+            buffer.resize(static_cast<std::size_t>(size));
+        } catch (const std::bad_alloc&) {
+            node->close();
+            platform::debug_trace(u"p_ImageSource::Open(%s) -- no memory (%d)", sourcename, size);
+            return false;
+        }
+        int32_t got = node->read(buffer.data(), static_cast<uint32_t>(size));
+        node->close();
+        if (got != size) {
+            platform::debug_trace(u"p_ImageSource::Open(%s) -- only read %d of %d", sourcename,
+                                  std::max(got, 0), size);
+            buffer.clear();
+            return false;
+        }
+        source.data = buffer.data();
+        source.size = static_cast<uint32_t>(size);
+    }
+    source.flags = kSourceInMemory;
+    source.name = sourcename.c_str();
+    source.ensure = ensure_everything;
+    source.user = &source;
+
+    if (choose_decoder(source, last_module, &module, &decoder) < 0) {
+        close();
+        return false;
+    }
+    last_module = module;
+    if (!open_is_thumbnail) {
+        if (module->decoder_open(decoder, &info) < 0 ||
+            module->decoder_page_info(decoder, 0, &page.facts) < 0) {
+            close();
+            return false;
+        }
+        entry = find_format(info.format);
+        if (entry) formatname = entry->display_name;
+        page.valid = true;
+        if (!audioreplaced) page.has_audio = (info.flags & kImageHasAudio) != 0;
+    }
+    return true;
+}
+
+void p_ImageSource::close() {
+    if (decoder && module) module->close_decoder(decoder);
+    decoder = nullptr;
+    module = nullptr;
+    if (is_mapped) platform::unmap_file(mapped);
+    is_mapped = false;
+    mapped = {};
+    buffer.clear();
+    buffer.shrink_to_fit();
+    source = {};
+    node = nullptr;
+    open_is_thumbnail = false;
+}
+
+bool p_ImageSource::ensure_facts() {
+    if (page.valid) return true;
+    if (is_open()) return false;  // open on the thumbnail file: facts come from the image
+    bool opened = open(false);
+    close();
+    return opened && page.valid;
+}
+
+// ---- facts ----
+
+p_string p_ImageSource::format_name() {
+    ensure_facts();
+    return formatname;
+}
+
+const FormatEntry* p_ImageSource::format_entry() {
+    ensure_facts();
+    return entry;
+}
+
+imaging::DibSize p_ImageSource::size() {
+    if (currentmode == kModeEditing && wholebitmap)
+        return {imaging::DibWidth(*wholebitmap), imaging::DibHeight(*wholebitmap)};
+    if (!ensure_facts()) return {0, 0};
+    return {static_cast<int>(page.facts.width), static_cast<int>(page.facts.height)};
+}
+
+int p_ImageSource::bits_per_pixel() {
+    if (!ensure_facts()) return 0;
+    return static_cast<int>(page.facts.bits_per_sample * page.facts.samples_per_pixel);
+}
+
+imaging::DibSize p_ImageSource::whole_image_size() const {
+    if (!wholebitmap) return {0, 0};
+    return {imaging::DibWidth(*wholebitmap), imaging::DibHeight(*wholebitmap)};
+}
+
+imaging::DibSize p_ImageSource::thumbnail_size() {
+    if (thumbnailbitmap) return {imaging::DibWidth(*thumbnailbitmap), imaging::DibHeight(*thumbnailbitmap)};
+    imaging::DibSize full = size();
+    return imaging::FitWithin(kThumbnailSide, kThumbnailSide, full.width, full.height);
+}
+
+// ---- decoding ----
+
+int p_ImageSource::keep_going(std::intptr_t user, int, int) {
+    return reinterpret_cast<p_ImageSource*>(user)->cancel.load() ? 0 : 1;
+}
+
+int p_ImageSource::decode(int kind, int scale, platform::MessageTarget* window, int option) {
+    int status = start_decode(kind, scale, window, option);
+    if (status < 0 || state.load() == kStateRunning) return status;
+    finish_decode();
+    return decodestatus < 0 ? P_FAILED : P_OK;
+}
+
+int p_ImageSource::start_decode(int kind, int scale, platform::MessageTarget* window, int option) {
+    (void)option;  // tiles and the region index come with tiled zooming
+    if (state.load() == kStateRunning) return P_IMAGE_BUSY;
+    if (hard_failure) return P_INVALID_FORMAT;
+    if (worker.joinable()) worker.join();
+    if (kind != kRequestThumbnail && kind != kRequestWholeImage) return P_NOT_SUPPORTED;
+
+    opened_for_decode = false;
+    if (kind == kRequestThumbnail) {
+        // The stored thumbnail file is read instead of the image when there is one.
+        if (is_open() && !thumbnaillocator.isempty() && !open_is_thumbnail) close();
+        if (!is_open()) {
+            if (!open(true)) {
+                // Neither file opens: a missing image can never decode.
+                hard_failure = true;
+                return P_NOT_OPEN;
+            }
+            opened_for_decode = true;
+        }
+    } else if (!is_open()) {
+        if (!open(false)) return P_NOT_OPEN;
+        opened_for_decode = true;
+    } else if (open_is_thumbnail) {
+        close();
+        if (!open(false)) return P_NOT_OPEN;
+        opened_for_decode = true;
+    }
+
+    requestkind = kind;
+    requestwindow = window;
+    cancel = false;
+    decodestatus = 0;
+    result = {};
+    request = {};
+    request.page = 0;
+    request.progress = keep_going;
+    request.user = reinterpret_cast<std::intptr_t>(this);
+    if (kind == kRequestWholeImage) {
+        wholebitmap.reset();
+        request.target_width = page.facts.width * static_cast<uint32_t>(scale) / 1000;
+        request.target_height = page.facts.height * static_cast<uint32_t>(scale) / 1000;
+    } else {
+        if (!window) thumbnailbitmap.reset();
+        request.target_width = kThumbnailSide;
+        request.target_height = kThumbnailSide;
+    }
+
+    if (kind == kRequestThumbnail && window) {
+        state = kStateRunning;
+        try {
+            worker = std::thread([this] { run_decode(); });
+        } catch (const std::system_error&) {
+            state = kStateIdle;
+            if (opened_for_decode) close();
+            return P_FAILED;
+        }
+        return P_OK;
+    }
+    state = kStateRunning;
+    run_decode();
+    return P_OK;
+}
+
+void p_ImageSource::run_decode() {
+    int status = module->decoder_page_decode(decoder, &request, &result);
+    decodestatus = status;
+    bool cancelled = cancel.load();
+    platform::MessageTarget* window = requestwindow;
+    int kind = requestkind;
+    state = status < 0 ? kStateFailed : kStateFinished;
+    if (window && !cancelled) window->post(kMessageDecodeDone, reinterpret_cast<std::intptr_t>(this), kind);
+}
+
+void p_ImageSource::finish_decode() {
+    int current = state.load();
+    if (current != kStateFinished && current != kStateFailed) return;
+    if (worker.joinable()) worker.join();
+    if (current == kStateFailed) {
+        if (is_hard_failure(decodestatus)) hard_failure = true;
+        release_decode_result(result);
+    } else if (requestkind == kRequestWholeImage) {
+        imaging::DibPtr dib = take_result(result);
+        if (dib && page.facts.width > 0) {
+            wholescale = static_cast<int>(static_cast<int64_t>(imaging::DibWidth(*dib)) * 1000 /
+                                          static_cast<int64_t>(page.facts.width));
+            wholebitmap = std::move(dib);
+        }
+    } else {
+        imaging::DibPtr dib = take_result(result);
+        if (dib && (imaging::DibWidth(*dib) > kThumbnailSide || imaging::DibHeight(*dib) > kThumbnailSide)) {
+            imaging::DibSize fit = imaging::FitWithin(kThumbnailSide, kThumbnailSide, imaging::DibWidth(*dib),
+                                                      imaging::DibHeight(*dib));
+            dib = imaging::DibScale(*dib, std::max(fit.width, 1), std::max(fit.height, 1),
+                                    imaging::AreaAverageSharpen);
+        }
+        if (dib) {
+            thumbnailbitmap = std::move(dib);
+            thumbnailtime = 0;
+            if (p_filenode* file = resolve_file()) file->getfiletime(&thumbnailtime);
+        }
+    }
+    result = {};
+    state = kStateIdle;
+    if (opened_for_decode) close();
+    opened_for_decode = false;
+}
+
+void p_ImageSource::stop_worker() {
+    if (!worker.joinable()) return;
+    cancel = true;
+    worker.join();
+    release_decode_result(result);
+    result = {};
+    state = kStateIdle;
+    if (opened_for_decode) close();
+    opened_for_decode = false;
+}
+
+int p_ImageSource::thumbnail(platform::MessageTarget* window) {
+    if (state.load() == kStateRunning) return P_IMAGE_BUSY;
+    if (state.load() != kStateIdle) finish_decode();
+    if (thumbnail_is_current()) return P_OK;
+    int status = decode(kRequestThumbnail, 0, window);
+    if (status < 0) return status == P_IMAGE_BUSY ? status : P_FAILED;
+    if (state.load() == kStateRunning) return P_IMAGE_BUSY;
+    return thumbnailbitmap ? P_OK : P_FAILED;
+}
+
+bool p_ImageSource::thumbnail_is_current() {
+    if (!thumbnailbitmap) return false;
+    uint64_t now = 0;
+    p_filenode* file = resolve_file();
+    if (file && file->getfiletime(&now) >= 0 && now == thumbnailtime) return true;
+    thumbnailbitmap.reset();
+    return false;
+}
+
+int p_ImageSource::draw_thumbnail(imaging::DrawingTarget& target, const imaging::DibRect& rectangle) {
+    if (thumbnail() < 0 || !thumbnailbitmap) return 0;
+    return imaging::DibDraw(*thumbnailbitmap, target, rectangle);
+}
+
+void p_ImageSource::release(uint32_t kinds) {
+    if (kinds & (kReleaseTiles | kReleaseWholeImage)) stop_worker();
+    if (kinds & kReleaseWholeImage) {
+        wholebitmap.reset();
+        wholescale = 0;
+        edited = false;
+    }
+    if (kinds & kReleaseThumbnail) thumbnailbitmap.reset();
+    if (kinds & kReleaseAudio) {
+        audiobytes.reset();
+        audioreplaced = false;
+    }
+    if (kinds & kReleaseTagList) tags.reset();
+}
+
+int p_ImageSource::set_mode(int new_mode) {
+    if (new_mode == kModeNothing || new_mode == kModeThumbnail) {
+        stop_worker();
+        close();
+        release(new_mode == kModeNothing ? kReleaseEverything : kReleaseAllButThumbnail);
+        currentmode = new_mode;
+        return P_OK;
+    }
+    if (new_mode != kModeViewing && new_mode != kModeEditing) return P_FAILED;
+    if (!ensure_facts()) return P_FAILED;
+    bool was_editing = currentmode == kModeEditing;
+    currentmode = new_mode;
+    if (!(wholebitmap && wholescale >= 1000)) {
+        uint64_t limit = new_mode == kModeViewing ? limits.viewing : limits.editing;
+        for (int scale : {1000, 500, 250, 125}) {
+            uint64_t w = static_cast<uint64_t>(scale) * page.facts.width / 1000;
+            uint64_t h = static_cast<uint64_t>(scale) * page.facts.height / 1000;
+            uint64_t estimate = w * h * page.facts.bits_per_sample * page.facts.samples_per_pixel / 8;
+            if (scale != 125 && estimate > limit) continue;
+            if (wholebitmap && wholescale >= scale && !(was_editing && new_mode == kModeViewing)) continue;
+            release(kReleaseWholeImage);
+            if (decode(kRequestWholeImage, scale, nullptr) == P_OK && wholebitmap) break;
+            if (hard_failure) break;
+        }
+    }
+    if (new_mode == kModeEditing) {
+        close();
+        edited = false;
+        wholescale = 1000;  // from now on the bitmap is the image being edited
+    }
+    return wholebitmap ? P_OK : P_FAILED;
+}
+
+// ---- edits ----
+
+void p_ImageSource::replace_whole_image(imaging::DibPtr edited_bitmap) {
+    if (!edited_bitmap) return;
+    wholebitmap = std::move(edited_bitmap);
+    edited = true;
+}
+
+bool p_ImageSource::revert() {
+    if (!edited) return false;
+    release(kReleaseWholeImage);
+    currentmode = kModeNothing;
+    return set_mode(kModeEditing) == P_OK;
+}
+
+// ---- metadata and audio ----
+
+metadata::ExifTagList* p_ImageSource::tag_list() {
+    if (tags) return tags.get();
+    bool opened_here = false;
+    if (!is_open() || open_is_thumbnail) {
+        if (is_open()) close();
+        if (!open(false)) return nullptr;
+        opened_here = true;
+    }
+    auto list = std::make_unique<metadata::ExifTagList>();
+    metadata::ExifTagList* found = nullptr;
+    if (module->decoder_get_metadata && module->decoder_get_metadata(decoder, 0, &found) >= 0 && found) {
+        list->merge(*found);
+        if (module->free_metadata) module->free_metadata(found);
+    }
+    list->set_modified(false);
+    tags = std::move(list);
+    if (opened_here) close();
+    return tags.get();
+}
+
+bool p_ImageSource::has_description() {
+    metadata::ExifTagList* list = tag_list();
+    return list && list->find(270, metadata::kExifGroupPrimary);
+}
+
+bool p_ImageSource::has_audio() {
+    ensure_facts();
+    return page.has_audio;
+}
+
+const std::vector<uint8_t>* p_ImageSource::audio() {
+    if (audiobytes || audioreplaced) return audiobytes && !audiobytes->empty() ? audiobytes.get() : nullptr;
+    if (!has_audio()) return nullptr;
+    p_filenode* file = resolve_file();
+    if (!file) return nullptr;
+    std::vector<uint8_t> wav;
+    {
+        p_filestream stream(file);
+        metadata::JpegSegmentEditor editor(stream);
+        metadata::FpxrAudioSet set;
+        if (editor.parse() < 0 || set.read(editor) <= 0) return nullptr;
+        wav.resize(set.audio_bytes(nullptr));
+        set.audio_bytes(wav.data());
+    }
+    // 4-bit ADPCM is turned into 16-bit PCM, which every player plays.
+    metadata::WavFormat format;
+    if (metadata::read_wav_format(wav.data(), wav.size(), format) == 0 && format.bits_per_sample == 4) {
+        p_string folder = p_temporaryfolder();
+        if (auto temporary = platform::create_unique_file(folder.view(), u"olm")) {
+            if (metadata::convert_adpcm(wav.data(), wav.size(), *temporary) == 0) {
+                if (auto size = platform::file_size(*temporary)) {
+                    std::vector<uint8_t> pcm(static_cast<std::size_t>(*size));
+                    uint32_t h = platform::open_file(*temporary, platform::OpenMode::read_existing);
+                    if (h && platform::read_file(h, pcm.data(), static_cast<uint32_t>(pcm.size())) ==
+                                 static_cast<int64_t>(pcm.size()))
+                        wav = std::move(pcm);
+                    if (h) platform::close_file(h);
+                }
+            }
+            platform::delete_file(*temporary);
+        }
+    }
+    audiobytes = std::make_unique<std::vector<uint8_t>>(std::move(wav));
+    return audiobytes.get();
+}
+
+void p_ImageSource::set_audio(const uint8_t* bytes, std::size_t length) {
+    audiobytes = std::make_unique<std::vector<uint8_t>>();
+    if (bytes && length) audiobytes->assign(bytes, bytes + length);
+    page.has_audio = !audiobytes->empty();
+    audioreplaced = true;
+}
+
+uint32_t p_ImageSource::changes() {
+    uint32_t bits = 0;
+    if (edited) bits |= kChangedBitmap;
+    if (audioreplaced) bits |= kChangedAudio;
+    if (tags && tags->modified()) bits |= kChangedTagList;
+    return bits;
+}
+
+void p_ImageSource::clear_changes() {
+    edited = false;
+    audioreplaced = false;
+    if (tags) tags->set_modified(false);
+}
+
+}  // namespace qelvio::decoding

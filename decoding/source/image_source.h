@@ -1,0 +1,216 @@
+// p_ImageSource: the program's object for one image file. It knows the file
+// by its locator, opens it only for as long as one operation needs, and
+// keeps what was decoded: the facts, a thumbnail of at most 64 x 64 pixels,
+// a whole-image bitmap at the largest scale memory allows, the Exif tag list
+// and the audio annotation. The thumbnail cache owns one per path.
+//
+// Threading: every operation is called on the owner's thread. A thumbnail
+// request with a window runs on one worker thread of the object; the worker
+// runs only the decoding step and reports by posting message 2258 (first
+// parameter the object, second the request kind) to the window, whose
+// owner then calls finish_decode(). At most one decode runs at a time.
+#pragma once
+
+#include "decoding/decoder_entry_points.h"
+#include "imaging/dib.h"
+#include "imaging/resample.h"
+#include "metadata/exif_tag_list.h"
+#include "platform/file_system.h"
+#include "platform/message_target.h"
+#include "qelvio/p_mcp.h"
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace qelvio::decoding {
+
+// Posted when a decode on the worker ends.
+inline constexpr uint32_t kMessageDecodeDone = 2258;
+
+// Request kinds; 0 and more are tile numbers.
+inline constexpr int kRequestWholeImage = -1;
+inline constexpr int kRequestThumbnail = -2;
+
+// What is kept decoded.
+enum ImageMode : int {
+    kModeNothing = 0,
+    kModeThumbnail = 1,
+    kModeViewing = 2,
+    kModeEditing = 3,
+};
+
+// Kinds of decoded data for release().
+enum ReleaseKind : uint32_t {
+    kReleaseTiles = 1,
+    kReleaseWholeImage = 2,
+    kReleaseThumbnail = 4,
+    kReleaseAudio = 8,
+    kReleaseTagList = 0x10,
+    kReleaseEverything = 0xFFFF,
+    kReleaseAllButThumbnail = 0xFFFB,
+};
+
+// Bits of changes().
+enum ChangeBits : uint32_t {
+    kChangedBitmap = 1,
+    kChangedAudio = 2,
+    kChangedTagList = 4,
+};
+
+// Largest thumbnail side.
+inline constexpr int kThumbnailSide = 64;
+
+// Memory estimates a whole-image decode may take, by mode.
+struct ImageSourceLimits {
+    uint32_t viewing = 768000;
+    uint32_t editing = 104857600;
+};
+
+class p_ImageSource {
+public:
+    explicit p_ImageSource(const p_irl& locator, ImageSourceLimits limits = {});
+    ~p_ImageSource();
+    p_ImageSource(const p_ImageSource&) = delete;
+    p_ImageSource& operator=(const p_ImageSource&) = delete;
+
+    // ---- facts (each reads the file once when not yet known) ----
+    const p_irl& locator() const { return imagelocator; }
+    // Follows a rename or move of the file.
+    void set_locator(const p_irl& locator);
+    // The stored thumbnail file to use instead of decoding one (may be empty).
+    void set_thumbnail_locator(const p_irl& locator) { thumbnaillocator = locator; }
+    const p_irl& thumbnail_locator() const { return thumbnaillocator; }
+    // The node of the image file, or null.
+    p_filenode* resolve_file() const;
+
+    p_string format_name();
+    const FormatEntry* format_entry();
+    // Page size; in editing mode with a bitmap, the bitmap's size.
+    imaging::DibSize size();
+    int bits_per_pixel();
+    imaging::DibSize whole_image_size() const;
+    // The thumbnail's size, or the image size fitted into 64 x 64.
+    imaging::DibSize thumbnail_size();
+    bool undecodable() const { return hard_failure; }
+
+    // ---- decoding ----
+    // Keeps the decoded data a mode needs: 0 or -100 when no whole-image
+    // bitmap could be decoded for modes 2 and 3.
+    int set_mode(int mode);
+    int mode() const { return currentmode; }
+    // Starts a decode (kRequestWholeImage or kRequestThumbnail, scale in
+    // thousandths). Without a window it runs here and its result is kept at
+    // once; a thumbnail with a window runs on the worker. -13 while another
+    // decode runs, -14 once the image proved undecodable, -3 when the image
+    // cannot be opened.
+    int decode(int kind, int scale, platform::MessageTarget* window, int option = 0);
+    // Keeps the result of a finished worker decode (after message 2258).
+    void finish_decode();
+    bool decode_running() const { return state.load() == kStateRunning; }
+    // The status of the last decode (0 or a decoder status).
+    int last_decode_status() const { return decodestatus; }
+
+    // Ensures a current thumbnail: 0 when it exists, -13 while a decode
+    // runs (a window is told when it ends), -100 when none can be made.
+    int thumbnail(platform::MessageTarget* window = nullptr);
+    // True when a thumbnail exists and the file has not changed since it was
+    // made; a stale one is released.
+    bool thumbnail_is_current();
+    const imaging::Dib* thumbnail_bitmap() const { return thumbnailbitmap.get(); }
+    const imaging::Dib* whole_image() const { return wholebitmap.get(); }
+    int whole_image_scale() const { return wholescale; }
+    // Draws the thumbnail stretched into the rectangle.
+    int draw_thumbnail(imaging::DrawingTarget& target, const imaging::DibRect& rectangle);
+
+    // Frees decoded data by kind (ReleaseKind bits).
+    void release(uint32_t kinds);
+
+    // ---- edits ----
+    // Replaces the whole-image bitmap with an edited one.
+    void replace_whole_image(imaging::DibPtr edited);
+    // Throws the edits away and decodes the file again; false when nothing
+    // was edited or decoding failed.
+    bool revert();
+
+    // ---- metadata and audio ----
+    // The tag list (read from the file on first use); null when the image
+    // cannot be opened.
+    metadata::ExifTagList* tag_list();
+    bool has_description();
+    bool has_audio();
+    // The audio annotation as a WAV image (read on first use; 4-bit ADPCM is
+    // turned into 16-bit PCM); null when there is none.
+    const std::vector<uint8_t>* audio();
+    // Replaces the audio in memory (empty: removes it).
+    void set_audio(const uint8_t* bytes, std::size_t length);
+    uint32_t changes();
+    // Forgets the change flags after the changes were saved.
+    void clear_changes();
+    // Makes the next query read the file's facts again.
+    void forget_facts() { page.valid = false; }
+
+private:
+    enum DecodeState : int { kStateIdle = 0, kStateRunning = 1, kStateFinished = 2, kStateFailed = -1 };
+
+    bool open(bool prefer_thumbnail);
+    void close();
+    bool is_open() const { return decoder != nullptr; }
+    bool ensure_facts();
+    int start_decode(int kind, int scale, platform::MessageTarget* window, int option);
+    void run_decode();
+    void stop_worker();
+    static int keep_going(std::intptr_t user, int done, int total);
+
+    p_irl imagelocator;
+    p_irl thumbnaillocator;
+    p_string formatname;
+    ImageSourceLimits limits;
+
+    // Open state.
+    p_filenode* node = nullptr;
+    platform::MappedFile mapped;
+    std::vector<uint8_t> buffer;
+    bool is_mapped = false;
+    p_string sourcename;
+    ImageDataSource source{};
+    const DecoderEntryPoints* module = nullptr;
+    const DecoderEntryPoints* last_module = nullptr;
+    ImageDecoder* decoder = nullptr;
+    bool open_is_thumbnail = false;
+
+    // Facts.
+    ImageInfo info{};
+    const FormatEntry* entry = nullptr;
+    bool hard_failure = false;
+    uint64_t thumbnailtime = 0;
+
+    // Decode state; the worker reads only the request and the open source.
+    std::atomic<int> state{kStateIdle};
+    std::thread worker;
+    int requestkind = 0;
+    platform::MessageTarget* requestwindow = nullptr;
+    std::atomic<bool> cancel{false};
+    DecodeRequest request{};
+    DecodeResult result{};
+    int decodestatus = 0;
+    bool opened_for_decode = false;
+
+    // The first page's record.
+    struct Page {
+        bool valid = false;
+        PageInfo facts{};
+        bool has_audio = false;
+    } page;
+    imaging::DibPtr wholebitmap;
+    int wholescale = 0;
+    imaging::DibPtr thumbnailbitmap;
+    bool edited = false;
+    bool audioreplaced = false;
+    std::unique_ptr<metadata::ExifTagList> tags;
+    std::unique_ptr<std::vector<uint8_t>> audiobytes;
+    int currentmode = kModeNothing;
+};
+
+}  // namespace qelvio::decoding
