@@ -1,6 +1,7 @@
 // The image source over real files made by ImageMagick.
 #include "decoding/source/image_source.h"
 #include "metadata/fpxr_audio_set.h"
+#include "metadata/wav_audio.h"
 #include "storage/tests/device_fixture.h"
 
 #include <chrono>
