@@ -67,6 +67,12 @@ void jpeg_install_errors(jpeg_decompress_struct& cinfo, JpegErrorManager& errors
     errors.pub.output_message = output_message;
 }
 
+void jpeg_install_errors(jpeg_compress_struct& cinfo, JpegErrorManager& errors) {
+    cinfo.err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = error_exit;
+    errors.pub.output_message = output_message;
+}
+
 void jpeg_install_source(jpeg_decompress_struct& cinfo, JpegSourceManager& manager,
                          const ImageDataSource& source, std::uint32_t start) {
     manager.pub.init_source = init_source;

@@ -26,8 +26,10 @@ struct JpegErrorManager {
     std::jmp_buf jump;
 };
 
-// Installs the error manager into cinfo (call before jpeg_create_decompress).
+// Installs the error manager into cinfo (call before jpeg_create_decompress
+// or jpeg_create_compress).
 void jpeg_install_errors(jpeg_decompress_struct& cinfo, JpegErrorManager& errors);
+void jpeg_install_errors(jpeg_compress_struct& cinfo, JpegErrorManager& errors);
 
 struct JpegSourceManager {
     jpeg_source_mgr pub;
