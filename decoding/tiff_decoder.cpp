@@ -40,7 +40,11 @@ toff_t proc_seek(thandle_t h, toff_t offset, int origin) {
 }
 int proc_close(thandle_t) { return 1; }
 toff_t proc_size(thandle_t h) { return static_cast<TiffDecoder*>(h)->io_size(); }
-int proc_map(thandle_t, void**, toff_t*) { return 0; }
+// The data is already in memory; handing it over as a mapping also avoids
+// a libtiff fault in reading uncompressed tiles through the read procedure.
+int proc_map(thandle_t h, void** base, toff_t* size) {
+    return static_cast<TiffDecoder*>(h)->io_map(base, size);
+}
 void proc_unmap(thandle_t, void*, toff_t) {}
 
 bool accepted_compression(std::uint16_t c) {
@@ -74,6 +78,14 @@ std::int64_t TiffDecoder::io_read(void* buffer, std::int64_t n) {
     std::memcpy(buffer, source_.data + position_, count);
     position_ += count;
     return static_cast<std::int64_t>(count);
+}
+
+int TiffDecoder::io_map(void** base, std::uint64_t* size) {
+    if (!source_.data || source_.size == 0 || ensure_available(source_, source_.size) < source_.size)
+        return 0;
+    *base = const_cast<std::uint8_t*>(source_.data);
+    *size = source_.size;
+    return 1;
 }
 
 std::uint64_t TiffDecoder::io_seek(std::uint64_t offset, int origin) {

@@ -43,6 +43,7 @@ public:
     std::int64_t io_read(void* buffer, std::int64_t n);
     std::uint64_t io_seek(std::uint64_t offset, int origin);
     std::uint64_t io_size() const { return source_.size; }
+    int io_map(void** base, std::uint64_t* size);
 
 private:
     int select_page(std::uint32_t page);

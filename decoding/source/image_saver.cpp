@@ -1,0 +1,193 @@
+#include "decoding/source/image_saver.h"
+
+#include "decoding/source/jpeg_writer.h"
+#include "metadata/fpxr_audio_set.h"
+#include "metadata/jpeg_segment_editor.h"
+#include "qelvio/p_filestream.h"
+
+#include <cstring>
+
+namespace qelvio::decoding {
+namespace {
+
+constexpr uint8_t kApp1 = 0xE1;
+constexpr int kConvertQuestion = 35109;
+constexpr int kConversionQuality = 95;
+
+// The APP1 number of the file's Exif segment (an XMP or other APP1 segment
+// is never overwritten); -1 when there is none.
+int exif_segment(metadata::JpegSegmentEditor& editor) {
+    int n = 0;
+    for (const metadata::JpegSegment& s : editor.segments()) {
+        if (s.marker != kApp1) continue;
+        char head[6] = {};
+        if (!s.inserted && editor.read_segment(kApp1, n, head, 6) == 6 && std::memcmp(head, "Exif\0\0", 6) == 0)
+            return n;
+        ++n;
+    }
+    return -1;
+}
+
+int count_app1(const metadata::JpegSegmentEditor& editor) {
+    int n = 0;
+    for (const metadata::JpegSegment& s : editor.segments()) n += s.marker == kApp1;
+    return n;
+}
+
+// Rewrites the metadata and audio segments of an unedited JPEG in place.
+int save_in_place(p_ImageSource& image, p_filenode* file) {
+    p_filestream stream(file);
+    metadata::JpegSegmentEditor editor(stream);
+    if (editor.parse() < 0) return P_FAILED;
+
+    std::vector<uint8_t> exif;
+    int exif_number = -1;
+    if (metadata::ExifTagList* tags = image.tag_list()) {
+        exif = tags->write();
+        exif_number = exif_segment(editor);
+        if (exif_number < 0) exif_number = count_app1(editor);  // a new segment after the others
+        if (editor.set_segment(kApp1, exif_number, static_cast<uint32_t>(exif.size())) < 0) return P_FAILED;
+    }
+    // The audio segments are rewritten only when the audio was replaced;
+    // otherwise the file's own segments stay exactly as they are.
+    metadata::FpxrAudioSet audio_set;
+    bool audio_changed = (image.changes() & kChangedAudio) != 0;
+    if (audio_changed) {
+        if (const std::vector<uint8_t>* audio = image.audio())
+            if (audio_set.build(audio->data(), audio->size()) < 0) return P_FAILED;
+        if (audio_set.place(editor) < 0) return P_FAILED;
+    }
+    if (editor.rewrite() < 0) return P_FAILED;
+    bool written = true;
+    if (exif_number >= 0) {
+        written = editor.open_segment(kApp1, exif_number) == static_cast<int32_t>(exif.size()) &&
+                  editor.write_to_segment(exif.data(), static_cast<uint32_t>(exif.size())) ==
+                      static_cast<int32_t>(exif.size());
+        editor.close_segment();
+    }
+    if (written && audio_changed) written = audio_set.write(editor) == 1;
+    if (!written) {
+        editor.finish(false);
+        return P_FAILED;
+    }
+    return editor.finish(true) < 0 ? P_FAILED : P_OK;
+}
+
+// The name with the text from its last dot replaced by ".jpg".
+p_string jpeg_name(const p_string& name) {
+    std::u16string n(name.view());
+    std::size_t dot = n.rfind(u'.');
+    if (dot != std::u16string::npos) n.erase(dot);
+    n += u".jpg";
+    return p_string(n.c_str());
+}
+
+// Encodes anew; a non-JPEG file becomes a JPEG of the same name with ".jpg".
+int save_encoded(p_ImageSource& image, p_filenode* file, bool is_jpeg, const SaveContext& context) {
+    int quality = save_quality(context.quality_setting);
+    bool keep_original = false;
+    if (!is_jpeg) {
+        int answer = context.question ? context.question->ask_yes_no_cancel(kConvertQuestion)
+                                      : platform::kAnswerYes;
+        if (answer == platform::kAnswerCancel) return P_CANCELLED;
+        keep_original = answer == platform::kAnswerYes;
+        quality = kConversionQuality;
+    }
+    bool decoded_here = false;
+    if (!image.whole_image() || image.whole_image_scale() < 1000) {
+        if (image.set_mode(kModeEditing) != P_OK || !image.whole_image()) return P_NO_MEMORY;
+        decoded_here = true;
+    }
+    p_string folder = p_temporaryfolder();
+    auto temporary = platform::create_unique_file(folder.view(), u"OLM");
+    if (!temporary) return P_NOT_OPEN;
+    int status = write_jpeg(image, *temporary, quality, false);
+    if (decoded_here && !(image.changes() & kChangedBitmap)) image.release(kReleaseWholeImage);
+    if (status < 0) {
+        platform::delete_file(*temporary);
+        return status;
+    }
+    p_irl old_locator;
+    file->getirl(old_locator);
+    if (is_jpeg) {
+        status = p_import(file, temporary->c_str(), true);
+        if (status < 0) platform::delete_file(*temporary);
+        return status;
+    }
+
+    p_filenode* folder_node = file->getparent();
+    if (!folder_node) {
+        platform::delete_file(*temporary);
+        return P_FAILED;
+    }
+    p_string new_name = jpeg_name(file->getname());
+    p_filenode* existing = folder_node->getchild(new_name, true);
+    if (!keep_original && !existing) {
+        // The file itself becomes the JPEG and takes the new name.
+        status = p_import(file, temporary->c_str(), true);
+        if (status >= 0) status = file->rename(new_name);
+        if (status < 0) platform::delete_file(*temporary);
+        if (context.forget) context.forget(old_locator);
+        return status;
+    }
+    p_irl temporary_irl;
+    temporary_irl.set(u"file", u"", temporary->c_str());
+    p_filenode* temporary_node = nullptr;
+    p_mcp* registry = p_mcp::instance();
+    if (!registry || registry->openfile(temporary_irl, &temporary_node) < 0) {
+        platform::delete_file(*temporary);
+        return P_FAILED;
+    }
+    if (existing) {
+        p_irl existing_locator;
+        existing->getirl(existing_locator);
+        status = p_copywithprompts(folder_node, temporary_node, true, context.prompt, new_name);
+        if (status >= 0 && context.forget) context.forget(existing_locator);
+        if (status >= 0 && !keep_original) {
+            p_string name = file->getname();
+            if (folder_node->deletechild(name) >= 0 && context.forget) context.forget(old_locator);
+        }
+    } else {
+        status = p_copyintofolder(folder_node, temporary_node, new_name, true);
+    }
+    if (platform::get_attributes(*temporary)) platform::delete_file(*temporary);
+    return status;
+}
+
+}  // namespace
+
+int save_quality(int setting) {
+    switch (setting) {
+        case 0: return 30;
+        case 1: return 60;
+        default: return 90;
+    }
+}
+
+int save_image(p_ImageSource& image, const SaveContext& context) {
+    p_mcp* registry = p_mcp::instance();
+    p_filenode* file = nullptr;
+    if (!registry) return P_FAILED;
+    int32_t status = registry->openfile(image.locator(), &file);
+    if (status < 0) return status;
+    image.release(kReleaseTiles);
+
+    uint32_t attributes = 0;
+    if (file->getfileattributes(&attributes) >= 0 && (attributes & P_ATTRIBUTE_READONLY)) return P_CANNOT_WRITE;
+
+    const FormatEntry* entry = image.format_entry();
+    bool is_jpeg = entry && entry->format == kFormatJpeg;
+    p_irl locator = image.locator();
+    if (is_jpeg && !(image.changes() & kChangedBitmap)) {
+        status = save_in_place(image, file);
+    } else {
+        status = save_encoded(image, file, is_jpeg, context);
+    }
+    if (status < 0) return status;
+    image.clear_changes();
+    image.forget_facts();
+    if (context.forget) context.forget(locator);
+    return P_OK;
+}
+
+}  // namespace qelvio::decoding

@@ -1,0 +1,165 @@
+#include "decoding/source/jpeg_writer.h"
+
+#include "decoding/jpeg_library.h"
+#include "metadata/fpxr_audio_set.h"
+#include "qelvio/p_fileops.h"
+
+#include <jerror.h>
+
+namespace qelvio::decoding {
+namespace {
+
+constexpr std::size_t kDestinationBufferSize = 4096;
+
+// Collects 4096 bytes and writes them to the file each time the buffer is
+// full; a failed write is a library error.
+struct FileDestination {
+    jpeg_destination_mgr pub;
+    uint32_t file;
+    JOCTET buffer[kDestinationBufferSize];
+};
+
+void init_destination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<FileDestination*>(cinfo->dest);
+    d->pub.next_output_byte = d->buffer;
+    d->pub.free_in_buffer = kDestinationBufferSize;
+}
+
+boolean empty_output_buffer(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<FileDestination*>(cinfo->dest);
+    if (platform::write_file(d->file, d->buffer, kDestinationBufferSize) != kDestinationBufferSize)
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    init_destination(cinfo);
+    return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<FileDestination*>(cinfo->dest);
+    auto used = static_cast<uint32_t>(kDestinationBufferSize - d->pub.free_in_buffer);
+    if (used && platform::write_file(d->file, d->buffer, used) != used) ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+struct Markers {
+    std::vector<uint8_t> exif;
+    std::vector<std::vector<uint8_t>> audio;
+};
+
+// The encoding itself; false on any library error. Kept apart from the
+// objects with destructors because the error handler jumps back into it.
+bool encode(const imaging::Dib& bitmap, uint32_t file, int quality, const Markers& markers) {
+    jpeg_compress_struct cinfo{};
+    JpegErrorManager errors{};
+    FileDestination destination{};
+    jpeg_install_errors(cinfo, errors);
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    destination.pub.init_destination = init_destination;
+    destination.pub.empty_output_buffer = empty_output_buffer;
+    destination.pub.term_destination = term_destination;
+    destination.file = file;
+    cinfo.dest = &destination.pub;
+
+    bool grey = imaging::DibFormatOf(bitmap) == imaging::DibFormatGrey8;
+    cinfo.image_width = static_cast<JDIMENSION>(imaging::DibWidth(bitmap));
+    cinfo.image_height = static_cast<JDIMENSION>(imaging::DibHeight(bitmap));
+    cinfo.input_components = grey ? 1 : 3;
+    // The bitmap's rows are blue, green, red.
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    if (!grey) {
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 2;
+        for (int c = 1; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+    }
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.optimize_coding = FALSE;
+    cinfo.smoothing_factor = 0;
+    jpeg_start_compress(&cinfo, TRUE);
+    if (!markers.exif.empty()) {
+        // One APP1 marker holds at most 65533 bytes; a larger list fails here.
+        if (markers.exif.size() > 65533) ERREXIT(&cinfo, JERR_BAD_LENGTH);
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, markers.exif.data(), static_cast<unsigned>(markers.exif.size()));
+    }
+    for (const std::vector<uint8_t>& segment : markers.audio)
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 2, segment.data(), static_cast<unsigned>(segment.size()));
+    int height = imaging::DibHeight(bitmap);
+    for (int y = 0; y < height; ++y) {
+        JSAMPROW row = imaging::DibRow(bitmap, height - 1 - y);  // rows are stored bottom-up
+        if (jpeg_write_scanlines(&cinfo, &row, 1) != 1) ERREXIT(&cinfo, JERR_FILE_WRITE);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+}  // namespace
+
+int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode) {
+    p_string folder = p_temporaryfolder();
+    auto temporary = platform::create_unique_file(folder.view(), u"OLM");
+    if (!temporary) return P_NOT_OPEN;
+    uint32_t file = platform::open_file(*temporary, platform::OpenMode::write_truncate);
+    if (!file) {
+        platform::delete_file(*temporary);
+        return P_NOT_OPEN;
+    }
+    auto discard = [&](int status) {
+        if (file) platform::close_file(file);
+        platform::delete_file(*temporary);
+        return status;
+    };
+
+    const imaging::Dib* bitmap = thumbnail_mode ? image.thumbnail_bitmap() : image.whole_image();
+    bool decoded_here = false;
+    int previous_mode = image.mode();
+    if (!bitmap && !thumbnail_mode && image.set_mode(kModeEditing) == P_OK) {
+        bitmap = image.whole_image();
+        decoded_here = true;
+    }
+    auto release_decoded = [&] {
+        if (decoded_here) {
+            image.release(kReleaseWholeImage);
+            image.set_mode(previous_mode == kModeEditing ? kModeNothing : previous_mode);
+        }
+    };
+    if (!bitmap) {
+        release_decoded();
+        return discard(P_FAILED);
+    }
+    imaging::DibPtr converted;
+    imaging::DibFormat format = imaging::DibFormatOf(*bitmap);
+    if (format != imaging::DibFormatGrey8 && format != imaging::DibFormatRgb24) {
+        converted = imaging::DibToTrueColor(*bitmap);
+        if (!converted) {
+            release_decoded();
+            return discard(P_NO_MEMORY);
+        }
+        bitmap = converted.get();
+    }
+
+    Markers markers;
+    if (!thumbnail_mode) {
+        if (metadata::ExifTagList* tags = image.tag_list(); tags && tags->total_size() > 0)
+            markers.exif = tags->write();
+        if (const std::vector<uint8_t>* audio = image.audio()) {
+            metadata::FpxrAudioSet set;
+            if (set.build(audio->data(), audio->size()) < 0) {
+                release_decoded();
+                return discard(P_NO_MEMORY);
+            }
+            markers.audio = set.entries();
+        }
+    }
+    bool encoded = encode(*bitmap, file, quality, markers);
+    release_decoded();
+    bool closed = platform::close_file(file);
+    file = 0;
+    if (!encoded || !closed) return discard(P_FAILED);
+    // The finished file replaces the destination in one step.
+    if (!platform::replace_file(*temporary, destination)) return discard(P_FAILED);
+    return P_OK;
+}
+
+}  // namespace qelvio::decoding
