@@ -5,6 +5,8 @@
 
 #include <fmt/format.h>
 
+#include <unordered_map>
+
 namespace qelvio::platform {
 namespace {
 
@@ -32,6 +34,8 @@ void append_quoted(std::string& out, std::u16string_view s) {
             out += "\\t";
         } else if (is_control(c) || high || low) {
             out += fmt::format("\\u{:04x}", static_cast<unsigned>(c));
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
         } else {
             out += text::to_utf8(s.substr(i, 1));
         }
@@ -288,9 +292,12 @@ bool reg_split_path(std::u16string_view path, std::vector<std::u16string>* parts
 }
 
 RegValue* RegKeyData::find_value(std::u16string_view name) {
-    std::u16string folded = reg_fold(name);
-    for (RegValue& v : values)
-        if (reg_fold(v.name) == folded) return &v;
+    for (RegValue& v : values) {
+        if (v.name.size() != name.size()) continue;
+        std::size_t i = 0;
+        while (i < name.size() && text::fold_case(v.name[i]) == text::fold_case(name[i])) ++i;
+        if (i == name.size()) return &v;
+    }
     return nullptr;
 }
 
@@ -396,13 +403,24 @@ std::optional<RegHiveData> RegHiveData::parse(std::string_view text, std::string
         }
         RegValue v;
         if (!key || !parse_value(line, &v)) return std::nullopt;
-        if (RegValue* old = key->find_value(v.name)) {
-            *old = std::move(v);
-        } else {
-            key->values.push_back(std::move(v));
-        }
+        key->values.push_back(std::move(v));
     }
     if (!header && !text.empty()) return std::nullopt;
+    // A name given twice (a hand-edited file) keeps its first place and its
+    // last value. Done once here, so that reading a large hive stays linear.
+    for (RegKeyData& k : hive.keys_) {
+        std::unordered_map<std::u16string, std::size_t> seen;
+        std::vector<RegValue> unique;
+        for (RegValue& v : k.values) {
+            auto [it, fresh] = seen.emplace(reg_fold(v.name), unique.size());
+            if (fresh) {
+                unique.push_back(std::move(v));
+            } else {
+                unique[it->second] = std::move(v);
+            }
+        }
+        k.values = std::move(unique);
+    }
     return hive;
 }
 

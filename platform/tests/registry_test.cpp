@@ -258,14 +258,19 @@ TEST_F(RegistryTest, UnreadableHiveIsMovedAside) {
 TEST_F(RegistryTest, HandEditedFileIsAccepted) {
     write_file(dir / "machine.reg",
                "\r\nREGEDIT4\r\n; a comment\r\n[HKEY_LOCAL_MACHINE\\Software\\Brantel\\PlugIns]\r\n"
-               "\"PIFolder\"=\"\\\\Program Files\"\r\n\"Count\"=dword:0000000A\r\n");
+               "\"PIFolder\"=\"\\\\Program Files\"\r\n\"Count\"=dword:0000000A\r\n"
+               "\"count\"=dword:0000000B\r\n");
     RegKey key = nullptr;
     ASSERT_EQ(reg_open_key(reg_root(RegHive::local_machine), u"Software\\Brantel\\PlugIns", false, &key),
               REG_OK);
     uint32_t n = 0, size = 4;
     EXPECT_EQ(reg_query_value(key, u"count", nullptr, &n, &size), REG_OK);
-    EXPECT_EQ(n, 10u);
+    EXPECT_EQ(n, 11u);  // a name given twice keeps its last value...
     EXPECT_EQ(query(key, u"PIFolder"), u16_bytes(std::u16string(u"\\Program Files\0", 15)));
+    std::u16string name;
+    EXPECT_EQ(reg_enum_value(key, 1, &name), REG_OK);  // ...and its first place, once
+    EXPECT_EQ(name, u"count");
+    EXPECT_EQ(reg_enum_value(key, 2, &name), REG_ERROR_NO_MORE_ITEMS);
     reg_close_key(key);
 }
 
