@@ -105,6 +105,9 @@ private:
 class AllocatorScope {
 public:
     explicit AllocatorScope(const benchmark::State& state) : warm_(state.range(0) == 1) {
+        // The shared pictures are made (and later freed) by the default allocator.
+        camera_image();
+        paletted_image();
         if (warm_) previous_ = DibSetAllocator({RecyclingAllocator::allocate, RecyclingAllocator::release});
     }
     ~AllocatorScope() {

@@ -134,7 +134,8 @@ using ProgressCallback = int (*)(std::intptr_t user, int done, int total);
 // Pixel memory allocator used for every bitmap and every temporary block of
 // the image operations. The default uses the C heap. Tests install one that
 // fails to check that every operation survives a refusal. Not thread-safe
-// to change while operations run; set it before, restore it after.
+// to change while operations run; set it before, restore it after. A block
+// must be released while the allocator that made it is installed.
 struct DibAllocator {
     void* (*allocate)(std::size_t bytes);  // null on failure; memory zero-filled
     void (*release)(void* block);

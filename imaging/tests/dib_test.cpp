@@ -98,6 +98,20 @@ TEST(DibCreate, SurvivesEachAllocationFailing) {
     EXPECT_EQ(DibCopy(source), nullptr);
 }
 
+TEST(DibCreate, PictureSizedBitmapsStartZeroed) {
+    // Blocks of several megabytes take the mapped path of the allocator.
+    Dib big;
+    ASSERT_TRUE(DibCreate(big, 1500, 1000, 24, 0));
+    const std::uint8_t* p = big.pixels;
+    std::size_t nonzero = 0;
+    for (std::size_t i = 0; i < DibImageSize(big); ++i) nonzero += p[i] != 0;
+    EXPECT_EQ(nonzero, 0u);
+    big.pixels[DibImageSize(big) - 1] = 7;
+    auto copy = DibCopy(big);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->pixels[DibImageSize(*copy) - 1], 7);
+}
+
 TEST(DibCopy, CopiesPixelsTableAndPalette) {
     auto source = random_dib(7, 3, 4);
     auto copy = DibCopy(*source);
