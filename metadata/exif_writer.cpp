@@ -2,6 +2,9 @@
 // TIFF header ("II", 42, first directory at 8), directory 0 with pointer
 // entries to the Exif and GPS directories, each sub-directory written into
 // directory 0's data area. The embedded thumbnail is not written.
+//
+// Value blocks of odd length get one zero byte of padding, so that every
+// offset in the payload is even as TIFF requires (readers warn otherwise).
 #include "metadata/exif_tag_list.h"
 
 #include <bit>
@@ -15,10 +18,13 @@ constexpr std::size_t kHeaderBytes = 6 + 8;
 
 std::size_t directory_bytes(std::size_t entries) { return 2 + 12 * entries + 4; }
 
+// A value block's length in the data area: padded to an even length.
+std::size_t padded(std::size_t n) { return n + (n & 1); }
+
 std::size_t data_bytes(const std::vector<std::unique_ptr<ExifTag>>& group) {
     std::size_t n = 0;
     for (const auto& e : group)
-        if (e->byte_size() > 4) n += e->byte_size();
+        if (e->byte_size() > 4) n += padded(e->byte_size());
     return n;
 }
 
@@ -48,7 +54,8 @@ public:
             put32(at + 8, static_cast<std::uint32_t>(data_ - 6));
             std::memcpy(out_ + data_, e.value_address(), n);
             to_little_endian(out_ + data_, e);
-            data_ += n;
+            if (n & 1) out_[data_ + n] = 0;
+            data_ += padded(n);
         }
     }
 

@@ -1,0 +1,23 @@
+#include "metadata/annotation.h"
+
+namespace qelvio::metadata {
+
+bool apply_annotation_text(ExifTagList& list, std::uint16_t tag, std::u16string_view text) {
+    ExifTag* existing = list.find(tag);
+    if (text.empty()) return existing && list.remove(tag) != 0;
+    // What the entry will hold: the low 8 bits of each unit.
+    std::u16string stored;
+    for (char16_t c : text) stored += static_cast<char16_t>(c & 0xFF);
+    if (existing) {
+        if (existing->type() == kExifAscii && existing->text() == stored) return false;
+        if (existing->type() != kExifAscii) list.remove(tag);
+        else return existing->set_text(text) != 0;
+    }
+    ExifTag entry;
+    if (!entry.set_shape(tag, kExifAscii, 0) || !entry.set_text(text)) return false;
+    int added = list.add(entry, true);
+    list.set_modified(true);
+    return added != 0;
+}
+
+}  // namespace qelvio::metadata
