@@ -40,7 +40,7 @@ std::vector<std::uint8_t> make_tiff(const TiffSpec& s) {
     auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
     // Data first: pixels, colour map, resolutions; then the directory.
     std::uint32_t pixels_at = 8;
-    b.insert(b.end(), s.pixels.begin(), s.pixels.end());
+    for (std::uint8_t px : s.pixels) b.push_back(px);
     if (b.size() & 1) b.push_back(0);
     auto map_at = static_cast<std::uint32_t>(b.size());
     for (std::uint16_t v : s.colour_map) u16(v);
