@@ -273,38 +273,38 @@ bool DibFromPacked(Dib& dib, const std::uint8_t* packed, std::size_t packed_size
     dib.header = block;
 
     const std::size_t image_bytes = static_cast<std::size_t>(stride * height);
+    const std::uint8_t* src = nullptr;
     if (bitmap) {
         if (!bitmap->bits || bitmap->size < image_bytes) return fail();
         dib.bitmap = bitmap;
         dib.pixels = bitmap->bits;
         bitmap = nullptr;  // owned by dib from here on
+        src = dib.pixels;  // masked pixels are converted where they are
     } else {
         DibBitmap* made = DibBitmapCreate(out);
         if (!made) return fail();
         dib.bitmap = made;
         dib.pixels = made->bits;
-        const std::uint8_t* src = packed + 40 + mask_bytes + colour_bytes;
+        src = packed + 40 + mask_bytes + colour_bytes;
         const std::size_t available = packed_size - (40 + mask_bytes + colour_bytes);
-        if (!masks) {
-            if (available < image_bytes) return fail();
-            std::memcpy(dib.pixels, src, image_bytes);
-        } else {
-            // Each row holds (width + 1) / 2 x 2 words on both sides.
-            if (available < image_bytes) return fail();
-            std::uint32_t m[3];
-            std::memcpy(m, packed + 40, 12);
-            const MaskShift r = analyse_mask(m[0]), g = analyse_mask(m[1]),
-                            b = analyse_mask(m[2]);
-            for (std::int64_t y = 0; y < height; ++y) {
-                const std::uint8_t* s = src + y * stride;
-                std::uint8_t* d = dib.pixels + y * stride;
-                for (std::int64_t x = 0; x < width; ++x) {
-                    std::uint32_t p = s[2 * x] | (s[2 * x + 1] << 8);
-                    std::uint32_t v = ((channel8(p, r) >> 3) << 10) |
-                                      ((channel8(p, g) >> 3) << 5) | (channel8(p, b) >> 3);
-                    d[2 * x] = static_cast<std::uint8_t>(v);
-                    d[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
-                }
+        if (available < image_bytes) return fail();
+        if (!masks) std::memcpy(dib.pixels, src, image_bytes);
+    }
+    if (masks) {
+        // Each row holds (width + 1) / 2 x 2 words on both sides. The header
+        // now says 5-5-5, so adopted pixels are converted in place too.
+        std::uint32_t m[3];
+        std::memcpy(m, packed + 40, 12);
+        const MaskShift r = analyse_mask(m[0]), g = analyse_mask(m[1]), b = analyse_mask(m[2]);
+        for (std::int64_t y = 0; y < height; ++y) {
+            const std::uint8_t* s = src + y * stride;
+            std::uint8_t* d = dib.pixels + y * stride;
+            for (std::int64_t x = 0; x < width; ++x) {
+                const std::uint32_t p = s[2 * x] | (s[2 * x + 1] << 8);
+                const std::uint32_t v = ((channel8(p, r) >> 3) << 10) |
+                                        ((channel8(p, g) >> 3) << 5) | (channel8(p, b) >> 3);
+                d[2 * x] = static_cast<std::uint8_t>(v);
+                d[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
             }
         }
     }

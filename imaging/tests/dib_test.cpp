@@ -176,6 +176,17 @@ TEST(DibFromPacked, Converts565And444MasksTo555) {
         EXPECT_EQ(DibHeader(dib)->compression, 0u);
         EXPECT_EQ(DibFormatOf(dib), 0x25);
         for (int x = 0; x < 3; ++x) EXPECT_EQ(pixel(dib, x, 0), c.out[x]) << std::hex << c.in[x];
+
+        // A decoder's own bitmap holding the masked pixels is converted in place.
+        BitmapInfoHeader hdr;
+        std::memcpy(&hdr, block.data(), 40);
+        DibBitmap* bitmap = DibBitmapCreate(hdr);
+        ASSERT_NE(bitmap, nullptr);
+        std::memcpy(bitmap->bits, px.data(), px.size());
+        Dib adopted;
+        ASSERT_TRUE(DibFromPacked(adopted, block.data(), 40 + 12, bitmap));
+        EXPECT_EQ(adopted.pixels, bitmap->bits);
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(pixel(adopted, x, 0), c.out[x]);
     }
 }
 
