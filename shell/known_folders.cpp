@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/device_root.h"
+#include "qelvio/p_fileops.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -41,12 +42,13 @@ std::string pictures_folder() {
 }  // namespace
 
 std::optional<std::string> well_known_local_folder(int number) {
+    // The file library writes its replacement files there too: one rule.
+    if (number == kTemporaryFolder) return platform::to_local_path(p_temporaryfolder().view());
     std::string root = platform::device_root();
     if (!root.empty()) {
         switch (number) {
         case kProgramFolder: return root + "/Program Files/Qelvio";
         case kThumbnailFolder: return root + "/Program Files/Qelvio/Qelvio Thumbnails";
-        case kTemporaryFolder: return root + "/windows/temp";
         case kDocumentsFolder: return root + "/My Documents";
         case kInfraredPartialFolder: return root + "/Program Files/Qelvio/Temporary IR Directory";
         default: return std::nullopt;
@@ -55,7 +57,6 @@ std::optional<std::string> well_known_local_folder(int number) {
     switch (number) {
     case kProgramFolder: return xdg_base("XDG_DATA_HOME", ".local/share") + "/qelvio";
     case kThumbnailFolder: return xdg_base("XDG_CACHE_HOME", ".cache") + "/qelvio/Qelvio Thumbnails";
-    case kTemporaryFolder: return xdg_base("XDG_CACHE_HOME", ".cache") + "/qelvio/tmp";
     case kDocumentsFolder: return pictures_folder();
     case kInfraredPartialFolder:
         return xdg_base("XDG_DATA_HOME", ".local/share") + "/qelvio/Temporary IR Directory";

@@ -7,7 +7,7 @@
 //   4 partial IR files      $XDG_DATA_HOME/qelvio/Temporary IR Directory
 // Under a device root the device's own folders are used instead:
 // "\Program Files\Qelvio", "\Program Files\Qelvio\Qelvio Thumbnails",
-// "\windows\temp", "\My Documents" and
+// "\Windows\Temp", "\My Documents" and
 // "\Program Files\Qelvio\Temporary IR Directory".
 //
 // Every folder but the program folder is created when it is missing.

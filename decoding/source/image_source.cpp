@@ -250,7 +250,7 @@ int p_ImageSource::start_decode(int kind, int scale, platform::MessageTarget* wi
         request.target_width = page.facts.width * static_cast<uint32_t>(scale) / 1000;
         request.target_height = page.facts.height * static_cast<uint32_t>(scale) / 1000;
     } else {
-        if (!window) thumbnailbitmap.reset();
+        if (!window) set_thumbnail(nullptr, 0);
         request.target_width = kThumbnailSide;
         request.target_height = kThumbnailSide;
     }
@@ -304,9 +304,9 @@ void p_ImageSource::finish_decode() {
                                     imaging::AreaAverageSharpen);
         }
         if (dib) {
-            thumbnailbitmap = std::move(dib);
-            thumbnailtime = 0;
-            if (p_filenode* file = resolve_file()) file->getfiletime(&thumbnailtime);
+            uint64_t time = 0;
+            if (p_filenode* file = resolve_file()) file->getfiletime(&time);
+            set_thumbnail(std::move(dib), time);
         }
     }
     result = {};
@@ -341,8 +341,20 @@ bool p_ImageSource::thumbnail_is_current() {
     uint64_t now = 0;
     p_filenode* file = resolve_file();
     if (file && file->getfiletime(&now) >= 0 && now == thumbnailtime) return true;
-    thumbnailbitmap.reset();
+    set_thumbnail(nullptr, 0);
     return false;
+}
+
+void p_ImageSource::set_thumbnail(imaging::DibPtr bitmap, uint64_t file_time) {
+    std::lock_guard lock(thumbnailmutex);
+    thumbnailbitmap = std::move(bitmap);
+    thumbnailtime = file_time;
+}
+
+imaging::DibPtr p_ImageSource::copy_thumbnail(uint64_t* file_time) const {
+    std::lock_guard lock(thumbnailmutex);
+    if (file_time) *file_time = thumbnailtime;
+    return thumbnailbitmap ? imaging::DibCopy(*thumbnailbitmap) : nullptr;
 }
 
 int p_ImageSource::draw_thumbnail(imaging::DrawingTarget& target, const imaging::DibRect& rectangle) {
@@ -357,7 +369,7 @@ void p_ImageSource::release(uint32_t kinds) {
         wholescale = 0;
         edited = false;
     }
-    if (kinds & kReleaseThumbnail) thumbnailbitmap.reset();
+    if (kinds & kReleaseThumbnail) set_thumbnail(nullptr, 0);
     if (kinds & kReleaseAudio) {
         audiobytes.reset();
         audioreplaced = false;

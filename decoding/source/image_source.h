@@ -9,6 +9,8 @@
 // runs only the decoding step and reports by posting message 2258 (first
 // parameter the object, second the request kind) to the window, whose
 // owner then calls finish_decode(). At most one decode runs at a time.
+// copy_thumbnail() alone may be called from another thread (the thumbnail
+// cache's background save); the thumbnail is swapped under a lock.
 #pragma once
 
 #include "decoding/decoder_entry_points.h"
@@ -21,6 +23,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -119,6 +122,9 @@ public:
     // made; a stale one is released.
     bool thumbnail_is_current();
     const imaging::Dib* thumbnail_bitmap() const { return thumbnailbitmap.get(); }
+    // A copy of the thumbnail and the file time it was made at (null when
+    // there is none). Safe on any thread.
+    imaging::DibPtr copy_thumbnail(uint64_t* file_time) const;
     const imaging::Dib* whole_image() const { return wholebitmap.get(); }
     int whole_image_scale() const { return wholescale; }
     // Draws the thumbnail stretched into the rectangle.
@@ -157,6 +163,7 @@ private:
     bool open(bool prefer_thumbnail);
     void close();
     bool is_open() const { return decoder != nullptr; }
+    void set_thumbnail(imaging::DibPtr bitmap, uint64_t file_time);
     bool ensure_facts();
     int start_decode(int kind, int scale, platform::MessageTarget* window, int option);
     void run_decode();
@@ -206,6 +213,7 @@ private:
     imaging::DibPtr wholebitmap;
     int wholescale = 0;
     imaging::DibPtr thumbnailbitmap;
+    mutable std::mutex thumbnailmutex;  // guards thumbnailbitmap and thumbnailtime
     bool edited = false;
     bool audioreplaced = false;
     std::unique_ptr<metadata::ExifTagList> tags;

@@ -94,9 +94,18 @@ bool encode(const imaging::Dib& bitmap, uint32_t file, int quality, const Marker
     return true;
 }
 
-}  // namespace
-
-int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode) {
+// Converts when needed, encodes into a temporary file and moves the result
+// onto the destination.
+int write_file(const imaging::Dib& source, std::u16string_view destination, int quality,
+               const Markers& markers) {
+    const imaging::Dib* bitmap = &source;
+    imaging::DibPtr converted;
+    imaging::DibFormat format = imaging::DibFormatOf(source);
+    if (format != imaging::DibFormatGrey8 && format != imaging::DibFormatRgb24) {
+        converted = imaging::DibToTrueColor(source);
+        if (!converted) return P_NO_MEMORY;
+        bitmap = converted.get();
+    }
     p_string folder = p_temporaryfolder();
     auto temporary = platform::create_unique_file(folder.view(), u"OLM");
     if (!temporary) return P_NOT_OPEN;
@@ -105,61 +114,51 @@ int write_jpeg(p_ImageSource& image, std::u16string_view destination, int qualit
         platform::delete_file(*temporary);
         return P_NOT_OPEN;
     }
-    auto discard = [&](int status) {
-        if (file) platform::close_file(file);
-        platform::delete_file(*temporary);
-        return status;
-    };
+    bool encoded = encode(*bitmap, file, quality, markers);
+    bool closed = platform::close_file(file);
+    // The finished file replaces the destination in one step.
+    if (encoded && closed && platform::replace_file(*temporary, destination)) return P_OK;
+    platform::delete_file(*temporary);
+    return P_FAILED;
+}
 
-    const imaging::Dib* bitmap = thumbnail_mode ? image.thumbnail_bitmap() : image.whole_image();
+}  // namespace
+
+int write_jpeg_bitmap(const imaging::Dib& bitmap, std::u16string_view destination, int quality) {
+    if (!bitmap) return P_FAILED;
+    return write_file(bitmap, destination, quality, {});
+}
+
+int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode) {
+    if (thumbnail_mode) {
+        const imaging::Dib* thumbnail = image.thumbnail_bitmap();
+        return thumbnail ? write_jpeg_bitmap(*thumbnail, destination, quality) : P_FAILED;
+    }
+    const imaging::Dib* bitmap = image.whole_image();
     bool decoded_here = false;
     int previous_mode = image.mode();
-    if (!bitmap && !thumbnail_mode && image.set_mode(kModeEditing) == P_OK) {
+    if (!bitmap && image.set_mode(kModeEditing) == P_OK) {
         bitmap = image.whole_image();
         decoded_here = true;
     }
-    auto release_decoded = [&] {
-        if (decoded_here) {
-            image.release(kReleaseWholeImage);
-            image.set_mode(previous_mode == kModeEditing ? kModeNothing : previous_mode);
-        }
-    };
-    if (!bitmap) {
-        release_decoded();
-        return discard(P_FAILED);
-    }
-    imaging::DibPtr converted;
-    imaging::DibFormat format = imaging::DibFormatOf(*bitmap);
-    if (format != imaging::DibFormatGrey8 && format != imaging::DibFormatRgb24) {
-        converted = imaging::DibToTrueColor(*bitmap);
-        if (!converted) {
-            release_decoded();
-            return discard(P_NO_MEMORY);
-        }
-        bitmap = converted.get();
-    }
-
-    Markers markers;
-    if (!thumbnail_mode) {
+    int status = P_FAILED;
+    if (bitmap) {
+        Markers markers;
+        status = P_OK;
         if (metadata::ExifTagList* tags = image.tag_list(); tags && tags->total_size() > 0)
             markers.exif = tags->write();
         if (const std::vector<uint8_t>* audio = image.audio()) {
             metadata::FpxrAudioSet set;
-            if (set.build(audio->data(), audio->size()) < 0) {
-                release_decoded();
-                return discard(P_NO_MEMORY);
-            }
+            if (set.build(audio->data(), audio->size()) < 0) status = P_NO_MEMORY;
             markers.audio = set.entries();
         }
+        if (status == P_OK) status = write_file(*bitmap, destination, quality, markers);
     }
-    bool encoded = encode(*bitmap, file, quality, markers);
-    release_decoded();
-    bool closed = platform::close_file(file);
-    file = 0;
-    if (!encoded || !closed) return discard(P_FAILED);
-    // The finished file replaces the destination in one step.
-    if (!platform::replace_file(*temporary, destination)) return discard(P_FAILED);
-    return P_OK;
+    if (decoded_here) {
+        image.release(kReleaseWholeImage);
+        image.set_mode(previous_mode == kModeEditing ? kModeNothing : previous_mode);
+    }
+    return status;
 }
 
 }  // namespace qelvio::decoding

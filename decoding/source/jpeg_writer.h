@@ -18,4 +18,9 @@ inline constexpr int kThumbnailQuality = 90;
 // failure, or no bitmap to write.
 int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode);
 
+// Encodes a bitmap alone (no metadata) into a JPEG file at the device path
+// destination, through a temporary file as above. Thread-safe: it touches
+// only the bitmap and the platform's files. Same results as write_jpeg.
+int write_jpeg_bitmap(const imaging::Dib& bitmap, std::u16string_view destination, int quality);
+
 }  // namespace qelvio::decoding

@@ -72,14 +72,14 @@ TEST_F(KnownFoldersTest, DeviceRootUsesTheDeviceFolders) {
     const std::pair<int, std::u16string> cases[] = {
         {0, u"\\Program Files\\Qelvio"},
         {1, u"\\Program Files\\Qelvio\\Qelvio Thumbnails"},
-        {2, u"\\windows\\temp"},
+        {2, u"\\Windows\\Temp"},
         {3, u"\\My Documents"},
         {4, u"\\Program Files\\Qelvio\\Temporary IR Directory"},
     };
     for (const auto& [number, device] : cases) {
         EXPECT_EQ(well_known_folder(number), device) << number;
     }
-    EXPECT_TRUE(fs::is_directory(dir / "device/windows/temp"));
+    EXPECT_TRUE(fs::is_directory(dir / "device/Windows/Temp"));
     EXPECT_TRUE(fs::is_directory(dir / "device/Program Files/Qelvio/Qelvio Thumbnails"));
     EXPECT_EQ(std::u16string_view(*file_irl(*well_known_folder(3))), u"file:\\\\\\My Documents");
 }
