@@ -28,13 +28,14 @@ float sinc(float x) {
     return static_cast<float>(std::sin(static_cast<double>(x))) / x;
 }
 
-// A destination index's contributors: `count` (source index, weight) pairs
-// starting at `first` in the shared pair array.
+// One contributor: a source index and its weight in 65536ths.
 struct Contributor {
     int pixel;
     int weight;
 };
 
+// The contributor lists of every destination index of one dimension, each
+// at most `capacity` pairs long, in one shared array.
 struct ContributorLists {
     std::unique_ptr<Contributor[], void (*)(void*)> pairs{nullptr, DibRelease};
     std::unique_ptr<int[], void (*)(void*)> counts{nullptr, DibRelease};
@@ -128,14 +129,6 @@ void horizontal_row(const std::uint8_t* in, std::uint8_t* out, const Contributor
     }
 }
 
-
-template <class T>
-using Block = std::unique_ptr<T[], void (*)(void*)>;
-
-template <class T>
-Block<T> make_block(std::size_t n) {
-    return Block<T>(static_cast<T*>(DibAllocate(sizeof(T) * n)), DibRelease);
-}
 
 // True when every weight of the lists fits in 16 bits, so that products can
 // be summed pairwise by 16-bit multiply-add instructions; the sums are the

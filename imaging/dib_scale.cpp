@@ -14,14 +14,6 @@ namespace qelvio::imaging {
 
 namespace {
 
-template <class T>
-using Block = std::unique_ptr<T[], void (*)(void*)>;
-
-template <class T>
-Block<T> make_block(std::size_t n) {
-    return Block<T>(static_cast<T*>(DibAllocate(sizeof(T) * n)), DibRelease);
-}
-
 // The horizontal step: reduces a finished row of `sw` pixels to `dw`.
 void reduce_row(const std::uint8_t* in, std::uint8_t* out, int sw, int dw, int channels,
                 int wx) {

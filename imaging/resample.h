@@ -56,8 +56,9 @@ DibPtr DibResize(const Dib& source, int width, int height, ResampleFilter filter
                  ProgressCallback progress = nullptr, std::intptr_t user = 0);
 
 // The filter function of a kind at distance t (single precision); 0 for an
-// unknown kind. `support` receives the filter's reach.
+// unknown kind.
 float ResampleFilterValue(ResampleFilter filter, float t);
+// The filter's reach in source pixels (its support); 0 for an unknown kind.
 float ResampleFilterSupport(ResampleFilter filter);
 
 // 768 bytes: index v + 256 (v from -256 to 511) gives v limited to 0..255.

@@ -11,6 +11,16 @@
 
 namespace qelvio::imaging {
 
+// A zero-filled block from the bitmap allocator, released with it; null
+// when memory runs out.
+template <class T>
+using Block = std::unique_ptr<T[], void (*)(void*)>;
+
+template <class T>
+Block<T> make_block(std::size_t n) {
+    return Block<T>(static_cast<T*>(DibAllocate(sizeof(T) * n)), DibRelease);
+}
+
 // How a 5-bit channel becomes 8 bits.
 enum class FiveBitExpansion {
     Shift,    // v x 8
