@@ -1,0 +1,101 @@
+// p_thumbcache: the one place image objects are obtained, one per path for
+// the whole run, and the folder of small JPEG thumbnails of the 64 most
+// recently used images, found again through its "index" file after a
+// restart.
+//
+// Records are kept in most-recently-used order and never dropped while the
+// program runs. Records from position 64 on lose their decoded data, and at
+// each save their stored thumbnail files; only the first 64 are indexed.
+//
+// Threading: getimage, forget, repath, save and stopsave are called on the
+// user-interface thread. save(true, true) runs the save pass on a thread of
+// its own; stopsave() and the next save wait for it. The record list is
+// guarded by a lock that the save pass takes per record, so the
+// user-interface thread may look images up meanwhile. The background pass
+// reaches files only through the platform layer (never the file tree) and
+// reads thumbnails only through p_ImageSource::copy_thumbnail.
+#pragma once
+
+#include "decoding/source/image_source.h"
+#include "qelvio/p_cachehooks.h"
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace qelvio::thumbnails {
+
+// Records whose images keep their decoded data, and index entries.
+inline constexpr std::size_t kWindow = 64;
+// Longest path an index entry can hold (units, without the terminator).
+inline constexpr std::size_t kMaxIndexPath = 259;
+
+class p_thumbcache : public p_cachehooks {
+public:
+    // Loads the index of the thumbnail folder (a device path; created on
+    // first save when missing). Image objects are made with these limits.
+    explicit p_thumbcache(std::u16string thumbnail_folder,
+                          decoding::ImageSourceLimits limits = {});
+    // Waits for a background save; deletes the image objects it made.
+    ~p_thumbcache() override;
+    p_thumbcache(const p_thumbcache&) = delete;
+    p_thumbcache& operator=(const p_thumbcache&) = delete;
+
+    // The image object for a locator (compared without regard to case),
+    // made on first request and moved to the head of the list.
+    decoding::p_ImageSource* getimage(const p_string& path);
+    // The file's content changed or it is gone: drops the image's decoded
+    // data and its stored thumbnail (the file goes at the next save). Also
+    // applies to every image under a folder's locator.
+    void forget(const p_irl& path) override;
+    // A file or folder got a new locator: records under the old prefix follow.
+    void repath(const p_irl& from, const p_irl& to) override;
+
+    // Trims, writes new thumbnail files (with write_thumbnails), deletes
+    // stale "olm*" files and writes the index; in the background or here.
+    // Returns 0, or -100 when the index could not be written (for a pass
+    // run here); a background pass always returns 0 at once.
+    int save(bool write_thumbnails, bool in_background);
+    // Stops a background save and waits until it has ended.
+    void stopsave();
+
+    // What a record holds, head first (for tests and diagnostics).
+    struct RecordView {
+        std::u16string path;
+        std::u16string name;
+        uint64_t time;
+        const decoding::p_ImageSource* image;
+    };
+    std::vector<RecordView> records() const;
+
+private:
+    struct Record {
+        std::unique_ptr<decoding::p_ImageSource> image;
+        p_string path;
+        char16_t name[13] = {};
+        uint64_t time = 0;
+        // The image's own locator when it has one.
+        p_string current_path() const;
+    };
+
+    void load();
+    int run_pass(bool write_thumbnails);
+    void join_save_thread();
+    // Releases the decoded data of the record at position kWindow.
+    void release_at_window();
+    p_irl thumbnail_locator(Record& record);
+    std::u16string file_of(const char16_t* name) const;
+    bool name_in_use(std::u16string_view name) const;
+
+    std::u16string folder;
+    decoding::ImageSourceLimits limits;
+    mutable std::mutex lock;
+    std::list<Record> list;
+    std::thread save_thread;
+    std::atomic<bool> stop_requested{false};
+};
+
+}  // namespace qelvio::thumbnails
