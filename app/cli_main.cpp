@@ -13,6 +13,8 @@ int run_settings(const Args& args);
 int run_associate(const Args& args);
 int run_open(const Args& args);
 int run_transform(const Args& args);
+int run_info(const Args& args);
+int run_decode(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -28,6 +30,8 @@ const Command commands[] = {
     {"open", "open PATH", qelvio::cli::run_open},
     {"transform", "transform (--code 1|2|5|6|7 | --rotate 90|180|270 | --flip h|v) FILE...",
      qelvio::cli::run_transform},
+    {"info", "info FILE...", qelvio::cli::run_info},
+    {"decode", "decode FILE [--size WxH] [--page N] --out OUT.bmp", qelvio::cli::run_decode},
 };
 
 void usage(std::FILE* out) {

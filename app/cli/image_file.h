@@ -1,0 +1,41 @@
+// Opening an image file for the info and decode commands: the whole file in
+// memory and a decoder chosen by the plug-in manager, closed again at the end.
+#pragma once
+
+#include "decoding/data_source.h"
+#include "decoding/plugin_manager.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qelvio::cli {
+
+class ImageFile {
+public:
+    // Reads the file and chooses its decoder; status() tells how that went.
+    explicit ImageFile(const std::string& path);
+    ~ImageFile();
+    ImageFile(const ImageFile&) = delete;
+    ImageFile& operator=(const ImageFile&) = delete;
+
+    // 0 when a decoder opened the file; -6 when none did; 1 when the file
+    // could not be read.
+    int status() const { return status_; }
+    decoding::PluginManager& manager() { return manager_; }
+    decoding::DecoderPlugin& module() { return *module_; }
+    decoding::ImageDecoder* decoder() { return decoder_; }
+
+private:
+    decoding::PluginManager& manager_;
+    std::vector<std::uint8_t> bytes_;
+    std::u16string name_;
+    decoding::DecoderPlugin* module_ = nullptr;
+    decoding::ImageDecoder* decoder_ = nullptr;
+    int status_ = 1;
+};
+
+// A short text for a decoder status ("no such page (-9)").
+std::string decoder_status_text(int status);
+
+}  // namespace qelvio::cli
