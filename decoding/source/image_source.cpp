@@ -1,7 +1,7 @@
 #include "decoding/source/image_source.h"
 
 #include "decoding/bitmap_output.h"
-#include "decoding/source/decoder_choice.h"
+#include "decoding/plugin_manager.h"
 #include "metadata/fpxr_audio_set.h"
 #include "metadata/jpeg_segment_editor.h"
 #include "metadata/wav_audio.h"
@@ -15,6 +15,8 @@
 
 namespace qelvio::decoding {
 namespace {
+
+PluginManager& plugins() { return PluginManager::instance(); }
 
 int ensure_everything(void* user, uint32_t, uint32_t* available) {
     if (available) *available = static_cast<const ImageDataSource*>(user)->size;
@@ -119,18 +121,20 @@ bool p_ImageSource::open(bool prefer_thumbnail) {
     source.ensure = ensure_everything;
     source.user = &source;
 
-    if (choose_decoder(source, last_module, &module, &decoder) < 0) {
+    module = plugins().choose_decoder(source, last_module, &decoder);
+    if (!module || !decoder) {
+        module = nullptr;
         close();
         return false;
     }
     last_module = module;
     if (!open_is_thumbnail) {
-        if (module->decoder_open(decoder, &info) < 0 ||
-            module->decoder_page_info(decoder, 0, &page.facts) < 0) {
+        if (plugins().decoder_open(*module, decoder, &info) < 0 ||
+            plugins().decoder_page_info(*module, decoder, 0, &page.facts) < 0) {
             close();
             return false;
         }
-        entry = find_format(info.format);
+        entry = plugins().find_format(info.format);
         if (entry) formatname = entry->display_name;
         page.valid = true;
         if (!audioreplaced) page.has_audio = (info.flags & kImageHasAudio) != 0;
@@ -139,7 +143,7 @@ bool p_ImageSource::open(bool prefer_thumbnail) {
 }
 
 void p_ImageSource::close() {
-    if (decoder && module) module->close_decoder(decoder);
+    if (decoder && module) plugins().close_decoder(*module, decoder);
     decoder = nullptr;
     module = nullptr;
     if (is_mapped) platform::unmap_file(mapped);
@@ -272,7 +276,7 @@ int p_ImageSource::start_decode(int kind, int scale, platform::MessageTarget* wi
 }
 
 void p_ImageSource::run_decode() {
-    int status = module->decoder_page_decode(decoder, &request, &result);
+    int status = plugins().decoder_page_decode(*module, decoder, request, result);
     decodestatus = status;
     bool cancelled = cancel.load();
     platform::MessageTarget* window = requestwindow;
@@ -307,6 +311,7 @@ void p_ImageSource::finish_decode() {
             uint64_t time = 0;
             if (p_filenode* file = resolve_file()) file->getfiletime(&time);
             set_thumbnail(std::move(dib), time);
+            thumbnailfromstore = open_is_thumbnail;
         }
     }
     result = {};
@@ -437,9 +442,9 @@ metadata::ExifTagList* p_ImageSource::tag_list() {
     }
     auto list = std::make_unique<metadata::ExifTagList>();
     metadata::ExifTagList* found = nullptr;
-    if (module->decoder_get_metadata && module->decoder_get_metadata(decoder, 0, &found) >= 0 && found) {
+    if (plugins().decoder_get_metadata(*module, decoder, 0, &found) >= 0 && found) {
         list->merge(*found);
-        if (module->free_metadata) module->free_metadata(found);
+        plugins().free_metadata(*module, found);
     }
     list->set_modified(false);
     tags = std::move(list);

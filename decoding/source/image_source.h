@@ -14,6 +14,7 @@
 #pragma once
 
 #include "decoding/decoder_entry_points.h"
+#include "decoding/plugin_manager.h"
 #include "imaging/dib.h"
 #include "imaging/resample.h"
 #include "metadata/exif_tag_list.h"
@@ -127,6 +128,8 @@ public:
     imaging::DibPtr copy_thumbnail(uint64_t* file_time) const;
     const imaging::Dib* whole_image() const { return wholebitmap.get(); }
     int whole_image_scale() const { return wholescale; }
+    // Whether the thumbnail came from the stored thumbnail file.
+    bool thumbnail_from_store() const { return thumbnailfromstore; }
     // Draws the thumbnail stretched into the rectangle.
     int draw_thumbnail(imaging::DrawingTarget& target, const imaging::DibRect& rectangle);
 
@@ -182,8 +185,8 @@ private:
     bool is_mapped = false;
     p_string sourcename;
     ImageDataSource source{};
-    const DecoderEntryPoints* module = nullptr;
-    const DecoderEntryPoints* last_module = nullptr;
+    DecoderPlugin* module = nullptr;       // the module whose decoder is open
+    DecoderPlugin* last_module = nullptr;  // preferred the next time
     ImageDecoder* decoder = nullptr;
     bool open_is_thumbnail = false;
 
@@ -214,6 +217,7 @@ private:
     int wholescale = 0;
     imaging::DibPtr thumbnailbitmap;
     mutable std::mutex thumbnailmutex;  // guards thumbnailbitmap and thumbnailtime
+    bool thumbnailfromstore = false;
     bool edited = false;
     bool audioreplaced = false;
     std::unique_ptr<metadata::ExifTagList> tags;
