@@ -15,6 +15,9 @@ int run_open(const Args& args);
 int run_transform(const Args& args);
 int run_info(const Args& args);
 int run_decode(const Args& args);
+int run_thumbs(const Args& args);
+int run_annotate(const Args& args);
+int run_audio(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -32,6 +35,10 @@ const Command commands[] = {
      qelvio::cli::run_transform},
     {"info", "info FILE...", qelvio::cli::run_info},
     {"decode", "decode FILE [--size WxH] [--page N] --out OUT.bmp", qelvio::cli::run_decode},
+    {"thumbs", "thumbs FOLDER", qelvio::cli::run_thumbs},
+    {"annotate", "annotate FILE [--description T] [--artist T] [--copyright T] [--convert keep|replace]",
+     qelvio::cli::run_annotate},
+    {"audio", "audio FILE (--extract OUT.wav | --embed IN.wav | --clear)", qelvio::cli::run_audio},
 };
 
 void usage(std::FILE* out) {

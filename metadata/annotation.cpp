@@ -20,4 +20,19 @@ bool apply_annotation_text(ExifTagList& list, std::uint16_t tag, std::u16string_
     return added != 0;
 }
 
+std::vector<std::uint8_t> serialize_for_jpeg(const ExifTagList& list) {
+    ExifTagList complete;
+    complete.merge(list);
+    auto add_if_missing = [&](std::uint16_t tag, std::uint16_t type, auto set_value) {
+        if (complete.find(tag, kExifGroupPrimary)) return;
+        ExifTag entry;
+        if (entry.set_shape(tag, type, 1) && set_value(entry)) complete.add(entry, false, kExifGroupPrimary);
+    };
+    add_if_missing(282, kExifRational, [](ExifTag& e) { return e.set_rational(0, 72, 1); });  // XResolution
+    add_if_missing(283, kExifRational, [](ExifTag& e) { return e.set_rational(0, 72, 1); });  // YResolution
+    add_if_missing(296, kExifShort, [](ExifTag& e) { return e.set_16bit(0, 2); });            // inches
+    add_if_missing(531, kExifShort, [](ExifTag& e) { return e.set_16bit(0, 1); });            // centred
+    return complete.write();
+}
+
 }  // namespace qelvio::metadata

@@ -18,4 +18,10 @@ inline constexpr std::uint16_t kTagCopyright = 33432;
 // changed.
 bool apply_annotation_text(ExifTagList& list, std::uint16_t tag, std::u16string_view text);
 
+// The list as it is written into a JPEG file: a copy of the entries, plus
+// the primary-image entries a JPEG's Exif data must have (resolution 72 by
+// 72 per inch, centred chroma) when the list lacks them, as it does when the
+// file had no Exif data before.
+std::vector<std::uint8_t> serialize_for_jpeg(const ExifTagList& list);
+
 }  // namespace qelvio::metadata

@@ -1,6 +1,7 @@
 #include "decoding/source/image_saver.h"
 
 #include "decoding/source/jpeg_writer.h"
+#include "metadata/annotation.h"
 #include "metadata/fpxr_audio_set.h"
 #include "metadata/jpeg_segment_editor.h"
 #include "qelvio/p_filestream.h"
@@ -43,7 +44,7 @@ int save_in_place(p_ImageSource& image, p_filenode* file) {
     std::vector<uint8_t> exif;
     int exif_number = -1;
     if (metadata::ExifTagList* tags = image.tag_list()) {
-        exif = tags->write();
+        exif = metadata::serialize_for_jpeg(*tags);
         exif_number = exif_segment(editor);
         if (exif_number < 0) exif_number = count_app1(editor);  // a new segment after the others
         if (editor.set_segment(kApp1, exif_number, static_cast<uint32_t>(exif.size())) < 0) return P_FAILED;

@@ -1,6 +1,7 @@
 #include "decoding/source/jpeg_writer.h"
 
 #include "decoding/jpeg_library.h"
+#include "metadata/annotation.h"
 #include "metadata/fpxr_audio_set.h"
 #include "qelvio/p_fileops.h"
 
@@ -146,7 +147,7 @@ int write_jpeg(p_ImageSource& image, std::u16string_view destination, int qualit
         Markers markers;
         status = P_OK;
         if (metadata::ExifTagList* tags = image.tag_list(); tags && tags->total_size() > 0)
-            markers.exif = tags->write();
+            markers.exif = metadata::serialize_for_jpeg(*tags);
         if (const std::vector<uint8_t>* audio = image.audio()) {
             metadata::FpxrAudioSet set;
             if (set.build(audio->data(), audio->size()) < 0) status = P_NO_MEMORY;

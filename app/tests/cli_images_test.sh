@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# qelvio-cli thumbs, annotate and audio on a scratch folder, checked with
+# exiftool, exiv2 and identify.
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
+failures=0
+check() {  # check NAME EXPECTED ACTUAL
+    if [[ "$2" != "$3" ]]; then
+        printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+        failures=$((failures + 1))
+    fi
+}
+
+mkdir -p "$work/pics/sub"
+for i in 1 2 3; do convert -size 160x120 "plasma:fractal" -seed $i -quality 90 "$work/pics/p$i.jpg"; done
+convert -size 80x60 xc:orange "$work/pics/o.bmp"
+printf 'not an image' > "$work/pics/broken.gif"
+printf 'text' > "$work/pics/readme.txt"
+
+first=$("$cli" thumbs "$work/pics" 2>/dev/null)
+check "first thumbs run" "4 thumbnails, 0 from stored thumbnails, 1 failed" "${first%,*}"
+second=$("$cli" thumbs "$work/pics" 2>/dev/null)
+check "second run uses the stored thumbnails" "4 thumbnails, 4 from stored thumbnails, 1 failed" "${second%,*}"
+thumbs="$work/cache/qelvio/Qelvio Thumbnails"
+check "stored thumbnails" "4 index" "$(cd "$thumbs" && ls OLM*.jpg | wc -l) $(ls "$thumbs" | grep -v OLM)"
+check "thumbnail size and quality" "64x48 90" "$(identify -format '%wx%h %Q' "$thumbs/OLM1.jpg")"
+
+before_scan=$(python3 -c 'import sys, hashlib; d=open(sys.argv[1],"rb").read(); print(hashlib.md5(d[d.index(b"\xff\xda"):]).hexdigest())' "$work/pics/p1.jpg")
+"$cli" annotate "$work/pics/p1.jpg" --description "Harbour at dawn" --artist "Ann Painter" --copyright "(c) Ann"
+check "annotation read by exiftool" $'Harbour at dawn\nAnn Painter\n(c) Ann' \
+    "$(exiftool -s3 -ImageDescription -Artist -Copyright "$work/pics/p1.jpg")"
+check "annotation read by exiv2" "Ann Painter" "$(exiv2 -q -K Exif.Image.Artist -Pv "$work/pics/p1.jpg")"
+check "scan unchanged" "$before_scan" \
+    "$(python3 -c 'import sys, hashlib; d=open(sys.argv[1],"rb").read(); print(hashlib.md5(d[d.index(b"\xff\xda"):]).hexdigest())' "$work/pics/p1.jpg")"
+check "validates" "Validate                        : OK" \
+    "$(exiftool -q -q -validate -warning -error -a "$work/pics/p1.jpg")"
+"$cli" annotate "$work/pics/p1.jpg" --artist ""
+check "an empty text removes the tag" "" "$(exiftool -s3 -Artist "$work/pics/p1.jpg")"
+
+head -c 100000 /dev/urandom > "$work/note.raw"
+sox -t raw -r 8000 -e signed -b 16 -c 1 "$work/note.raw" "$work/note.wav"
+"$cli" audio "$work/pics/p2.jpg" --embed "$work/note.wav"
+"$cli" audio "$work/pics/p2.jpg" --extract "$work/back.wav"
+check "audio comes back identical" "same" "$(cmp -s "$work/note.wav" "$work/back.wav" && echo same || echo differs)"
+"$cli" audio "$work/pics/p2.jpg" --clear
+"$cli" audio "$work/pics/p2.jpg" --extract "$work/none.wav" 2>/dev/null
+check "cleared audio is gone" "1" "$?"
+check "picture still decodes" "160x120" "$(identify -format '%wx%h' "$work/pics/p2.jpg")"
+
+"$cli" annotate "$work/pics/o.bmp" --artist "Bea" --convert keep
+check "a BMP is kept beside its JPEG" "o.bmp o.jpg" "$(cd "$work/pics" && echo o.*)"
+check "the JPEG has the artist" "Bea" "$(exiftool -s3 -Artist "$work/pics/o.jpg")"
+
+check "no temporary files left" "" "$(ls -A "$work/cache/qelvio/tmp")"
+
+if ((failures)); then echo "0 passed, $failures failed"; exit 1; fi
+echo "cli image checks passed"
