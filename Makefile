@@ -10,10 +10,13 @@ build: setup
 	cmake --preset default
 	cmake --build --preset default
 
-# Makes a sample folder of images and shows it through qelvio-cli.
+# Makes a sample folder of images and shows it through qelvio-cli: the
+# folder's images, their facts, and their thumbnails made and stored.
 run: build
 	bash scripts/make_samples.sh build/samples
 	./build/default/app/qelvio-cli ls --ext "BMP DIB RLE GIF JPG JPEG JPE JIF JFIF TIF TIFF XIF" build/samples
+	./build/default/app/qelvio-cli info build/samples/*.*
+	./build/default/app/qelvio-cli thumbs build/samples
 
 test: test-default test-asan
 
