@@ -3,39 +3,15 @@
 // check the results.
 #include "metadata/fpxr_audio_set.h"
 #include "metadata/jpeg_segment_editor.h"
+#include "metadata/tests/jpeg_segments.h"
+#include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
 
-#include <cstdio>
 #include <numeric>
 
 namespace qm = qelvio::metadata;
 
 namespace {
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        ::pclose(p);
-    }
-    return out;
-}
-
-// Physical segments of a JPEG up to its scan: marker and payload size.
-std::vector<std::pair<int, int>> physical_segments(const std::string& bytes) {
-    std::vector<std::pair<int, int>> out;
-    std::size_t pos = 2;
-    while (pos + 4 <= bytes.size() && static_cast<uint8_t>(bytes[pos]) == 0xFF) {
-        int marker = static_cast<uint8_t>(bytes[pos + 1]);
-        int length = (static_cast<uint8_t>(bytes[pos + 2]) << 8) | static_cast<uint8_t>(bytes[pos + 3]);
-        out.emplace_back(marker, length - 2);
-        if (marker == 0xDA) break;
-        pos += 2 + length;
-    }
-    return out;
-}
 
 std::vector<uint8_t> pattern(std::size_t n, int seed) {
     std::vector<uint8_t> v(n);
@@ -54,7 +30,7 @@ protected:
     }
     std::string local(const char* name) const { return (root / name).string(); }
     // Pixels as djpeg decodes them: the scan's meaning.
-    std::string pixels(const char* name) { return run("djpeg -pnm '" + local(name) + "'"); }
+    std::string pixels(const char* name) { return command_output("djpeg -pnm '" + local(name) + "'"); }
 
     // Writes one APPn payload into the file through the editor.
     int32_t write_segment(uint8_t marker, int n, const std::vector<uint8_t>& payload) {
@@ -98,7 +74,7 @@ TEST_F(SegmentEditor, LargeSegmentIsSplitAndReadBackWhole) {
     std::vector<uint8_t> payload = pattern(70000, 1);
     ASSERT_EQ(write_segment(0xE1, 0, payload), 70000);
     std::string bytes = read("photo.jpg");
-    auto phys = physical_segments(bytes);
+    auto phys = jpeg_segments(bytes);
     ASSERT_GE(phys.size(), 3u);
     EXPECT_EQ(phys[0], std::make_pair(0xE0, 14));
     EXPECT_EQ(phys[1], std::make_pair(0xE1, 65531));
@@ -140,8 +116,8 @@ TEST_F(SegmentEditor, ReplacingADescriptionLeavesEverythingElseAlone) {
     std::vector<uint8_t> payload = pattern(300, 7);
     ASSERT_EQ(write_segment(0xE1, 0, payload), 300);
     std::string after = read("photo.jpg");
-    auto phys_before = physical_segments(before);
-    auto phys_after = physical_segments(after);
+    auto phys_before = jpeg_segments(before);
+    auto phys_after = jpeg_segments(after);
     ASSERT_EQ(phys_before.size(), phys_after.size());
     for (std::size_t i = 0; i < phys_before.size(); ++i)
         if (phys_before[i].first != 0xE1) {
@@ -275,10 +251,10 @@ TEST_F(AudioSet, StoredStreamIsWhatExiftoolReads) {
     set.build(audio.data(), audio.size());
     ASSERT_EQ(store(set), 1);
     EXPECT_EQ(load(), audio);
-    std::string extracted = run("exiftool -b -AudioStream '" + local("photo.jpg") + "'");
-    EXPECT_EQ(run("exiftool -q -q -warning -a '" + local("photo.jpg") + "'"), "");
+    std::string extracted = command_output("exiftool -b -AudioStream '" + local("photo.jpg") + "'");
+    EXPECT_EQ(command_output("exiftool -q -q -warning -a '" + local("photo.jpg") + "'"), "");
     EXPECT_EQ(extracted, std::string(audio.begin(), audio.end()));
-    EXPECT_EQ(pixels("photo.jpg"), run("djpeg -pnm '" + local("photo.jpg") + "'"));
+    EXPECT_EQ(pixels("photo.jpg"), command_output("djpeg -pnm '" + local("photo.jpg") + "'"));
 
     // Replacing with a shorter note reuses the first segment and deletes the second.
     std::vector<uint8_t> shorter = wav(1000);
@@ -286,7 +262,7 @@ TEST_F(AudioSet, StoredStreamIsWhatExiftoolReads) {
     ASSERT_EQ(store(set), 1);
     EXPECT_EQ(load(), shorter);
     int app2 = 0;
-    for (auto [marker, size] : physical_segments(read("photo.jpg"))) app2 += marker == 0xE2;
+    for (auto [marker, size] : jpeg_segments(read("photo.jpg"))) app2 += marker == 0xE2;
     EXPECT_EQ(app2, 2);  // the contents list and one audio segment
 }
 
@@ -303,7 +279,7 @@ TEST_F(AudioSet, OtherApp2SegmentsAreKept) {
     set.clear();  // removing the note
     ASSERT_EQ(store(set), 1);
     EXPECT_TRUE(load().empty());
-    auto phys = physical_segments(read("photo.jpg"));
+    auto phys = jpeg_segments(read("photo.jpg"));
     std::vector<std::pair<int, int>> app2;
     for (auto s : phys)
         if (s.first == 0xE2) app2.push_back(s);

@@ -1,5 +1,6 @@
 // The thumbnail cache over a scratch device with real JPEG files.
 #include "thumbnails/p_thumbcache.h"
+#include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
 
 namespace qd = qelvio::decoding;
@@ -165,15 +166,8 @@ TEST_F(ThumbCache, NewThumbnailsTakeTheFirstFreeName) {
     ASSERT_EQ(cache.save(true, false), 0);
     EXPECT_EQ(cache.records()[0].name, u"OLM3.jpg");
     EXPECT_EQ(stored(), (std::vector<std::string>{"OLM1.jpg", "OLM2.jpg", "OLM3.jpg", "thumb.jpg"}));
-    std::string info;
-    {
-        std::string cmd = "identify -format '%wx%h %Q' '" + (root / "thumbs/OLM3.jpg").string() + "'";
-        FILE* p = ::popen(cmd.c_str(), "r");
-        char buffer[64] = {};
-        info = std::string(buffer, std::fread(buffer, 1, sizeof buffer - 1, p));
-        ::pclose(p);
-    }
-    EXPECT_EQ(info, "64x48 90");
+    EXPECT_EQ(command_output("identify -format '%wx%h %Q' '" + (root / "thumbs/OLM3.jpg").string() + "'"),
+              "64x48 90");
 }
 
 TEST_F(ThumbCache, StoredThumbnailIsUsedUntilTheFileChanges) {

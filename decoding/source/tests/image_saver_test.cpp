@@ -3,40 +3,16 @@
 #include "decoding/source/image_saver.h"
 #include "decoding/source/jpeg_writer.h"
 #include "metadata/annotation.h"
+#include "metadata/tests/jpeg_segments.h"
+#include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
 
-#include <cstdio>
 
 namespace qd = qelvio::decoding;
 namespace qi = qelvio::imaging;
 namespace qm = qelvio::metadata;
 
 namespace {
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        ::pclose(p);
-    }
-    return out;
-}
-
-// Markers of a JPEG's segments up to the scan, as exiftool's neighbour djpeg
-// would see them: (marker, payload size).
-std::vector<std::pair<int, int>> segments(const std::string& bytes) {
-    std::vector<std::pair<int, int>> out;
-    for (std::size_t pos = 2; pos + 4 <= bytes.size() && static_cast<uint8_t>(bytes[pos]) == 0xFF;) {
-        int marker = static_cast<uint8_t>(bytes[pos + 1]);
-        int length = (static_cast<uint8_t>(bytes[pos + 2]) << 8) | static_cast<uint8_t>(bytes[pos + 3]);
-        out.emplace_back(marker, length - 2);
-        if (marker == 0xDA) break;
-        pos += 2 + length;
-    }
-    return out;
-}
 
 struct ScriptedQuestion : qelvio::platform::UserQuestion {
     explicit ScriptedQuestion(int a) : answer(a) {}
@@ -71,12 +47,12 @@ TEST_F(Saving, WrittenJpegDecodesToThePicture) {
     qd::p_ImageSource image(irl(u"\\in.jpg"));
     ASSERT_EQ(image.set_mode(qd::kModeEditing), 0);
     ASSERT_EQ(qd::write_jpeg(image, u"\\out.jpg", 90, false), 0);
-    EXPECT_EQ(run("identify -format '%wx%h %Q' '" + local("out.jpg") + "'"), "97x61 90");
+    EXPECT_EQ(command_output("identify -format '%wx%h %Q' '" + local("out.jpg") + "'"), "97x61 90");
     // Our encoder and libjpeg's cjpeg at the same settings give the same scan.
     std::string ppm = local("ref.ppm");
     ASSERT_EQ(std::system(("djpeg -pnm '" + local("in.jpg") + "' > '" + ppm + "'").c_str()), 0);
-    EXPECT_EQ(run("djpeg -pnm '" + local("out.jpg") + "' | md5sum"),
-              run("cjpeg -quality 90 -baseline -sample 2x2 '" + ppm + "' | djpeg -pnm | md5sum"));
+    EXPECT_EQ(command_output("djpeg -pnm '" + local("out.jpg") + "' | md5sum"),
+              command_output("cjpeg -quality 90 -baseline -sample 2x2 '" + ppm + "' | djpeg -pnm | md5sum"));
     EXPECT_TRUE(leftovers().empty());
 }
 
@@ -86,14 +62,14 @@ TEST_F(Saving, ThumbnailModeCarriesNoMetadata) {
     qd::p_ImageSource image(irl(u"\\p.jpg"));
     ASSERT_EQ(image.thumbnail(), 0);
     ASSERT_EQ(qd::write_jpeg(image, u"\\OLM1.jpg", qd::kThumbnailQuality, true), 0);
-    for (auto [marker, size] : segments(read("OLM1.jpg"))) {
+    for (auto [marker, size] : jpeg_segments(read("OLM1.jpg"))) {
         EXPECT_NE(marker, 0xE1);
         EXPECT_NE(marker, 0xE2);
     }
-    EXPECT_EQ(run("identify -format '%wx%h' '" + local("OLM1.jpg") + "'"), "64x32");
+    EXPECT_EQ(command_output("identify -format '%wx%h' '" + local("OLM1.jpg") + "'"), "64x32");
 
     ASSERT_EQ(qd::write_jpeg(image, u"\\full.jpg", 80, false), 0);
-    EXPECT_EQ(run("exiftool -s3 -Artist '" + local("full.jpg") + "'"), "Someone\n");
+    EXPECT_EQ(command_output("exiftool -s3 -Artist '" + local("full.jpg") + "'"), "Someone\n");
 }
 
 TEST_F(Saving, DescriptionChangeRewritesOnlyTheExifSegment) {
@@ -115,7 +91,7 @@ TEST_F(Saving, DescriptionChangeRewritesOnlyTheExifSegment) {
     ASSERT_EQ(forgotten.size(), 1u);
 
     std::string after = read("d.jpg");
-    auto seg_before = segments(before), seg_after = segments(after);
+    auto seg_before = jpeg_segments(before), seg_after = jpeg_segments(after);
     ASSERT_EQ(seg_before.size(), seg_after.size());
     for (std::size_t i = 0; i < seg_before.size(); ++i) {
         EXPECT_EQ(seg_before[i].first, seg_after[i].first);
@@ -124,12 +100,12 @@ TEST_F(Saving, DescriptionChangeRewritesOnlyTheExifSegment) {
         }
     }
     EXPECT_EQ(before.substr(before.find("\xFF\xDA")), after.substr(after.find("\xFF\xDA")));
-    EXPECT_EQ(run("exiftool -q -q -validate -warning -error -a '" + local("d.jpg") + "'"),
+    EXPECT_EQ(command_output("exiftool -q -q -validate -warning -error -a '" + local("d.jpg") + "'"),
               "Validate                        : OK\n");
-    EXPECT_EQ(run("exiftool -s3 -ImageDescription -Artist -Copyright -Make '" + local("d.jpg") + "'"),
+    EXPECT_EQ(command_output("exiftool -s3 -ImageDescription -Artist -Copyright -Make '" + local("d.jpg") + "'"),
               "After the storm\nAnn Painter\n(c) 2026 Ann\nAcme\n");
-    EXPECT_EQ(run("exiv2 -q -K Exif.Image.ImageDescription -Pv '" + local("d.jpg") + "'"), "After the storm\n");
-    EXPECT_EQ(run("exiv2 -q -K Exif.Image.Artist -Pv '" + local("d.jpg") + "'"), "Ann Painter\n");
+    EXPECT_EQ(command_output("exiv2 -q -K Exif.Image.ImageDescription -Pv '" + local("d.jpg") + "'"), "After the storm\n");
+    EXPECT_EQ(command_output("exiv2 -q -K Exif.Image.Artist -Pv '" + local("d.jpg") + "'"), "Ann Painter\n");
     EXPECT_TRUE(leftovers().empty());
 }
 
@@ -157,7 +133,7 @@ TEST_F(Saving, EditedJpegIsEncodedAtTheSettingsQuality) {
     qd::SaveContext context;
     context.quality_setting = 0;
     ASSERT_EQ(qd::save_image(image, context), 0);
-    EXPECT_EQ(run("identify -format '%wx%h %Q' '" + local("q.jpg") + "'"), "60x40 30");
+    EXPECT_EQ(command_output("identify -format '%wx%h %Q' '" + local("q.jpg") + "'"), "60x40 30");
     EXPECT_EQ(image.changes(), 0u);
 }
 
@@ -192,7 +168,7 @@ TEST_F(Saving, OtherFormatsBecomeJpegs) {
         EXPECT_EQ(files, c.files) << c.answer;
         if (c.answer == qelvio::platform::kAnswerYes) {
             EXPECT_EQ(read("a.b.bmp"), bmp);
-            EXPECT_EQ(run("identify -format '%m %wx%h %Q' '" + local("a.b.jpg") + "'"), "JPEG 50x30 95");
+            EXPECT_EQ(command_output("identify -format '%m %wx%h %Q' '" + local("a.b.jpg") + "'"), "JPEG 50x30 95");
         }
         EXPECT_EQ(leftovers(), std::vector<std::string>{});
     }
