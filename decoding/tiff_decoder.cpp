@@ -192,6 +192,9 @@ int TiffDecoder::read_facts() {
     width_ = width, height_ = height;
 
     if (TIFFIsTiled(tif_)) rgba_ = true;
+    // Samples that do not fit the photometric interpretation (three samples
+    // called grey, one sample called RGB) cannot be converted row by row.
+    if ((channels_ == 1 && samples_ > 2) || (channels_ == 3 && samples_ < 3)) rgba_ = true;
     if (rgba_) {
         char message[1024];
         if (!TIFFRGBAImageOK(tif_, message)) return kDecodeFailed;

@@ -250,6 +250,21 @@ TEST(TiffDecoder, BrokenFiles) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(decoder_for(c.bytes)->open(nullptr), c.open);
     }
+    // Three samples called grey, one sample called RGB: rows of the wrong
+    // width must not be written into the bitmap (found by fuzzing).
+    for (auto [samples, photometric] : {std::pair<int, int>{3, 1}, {4, 0}, {1, 2}}) {
+        SCOPED_TRACE(samples);
+        TiffSpec odd;
+        odd.width = 40;
+        odd.samples = static_cast<std::uint16_t>(samples);
+        odd.photometric = static_cast<std::uint16_t>(photometric);
+        odd.pixels.assign(40 * 2 * static_cast<std::size_t>(samples), 0x55);
+        Decoded d;
+        test::decode_bytes(make_tiff(odd), DecodeRequest{}, d);
+        if (d.status == 0) {
+            EXPECT_EQ(d.picture().width, 40);
+        }
+    }
     // Pixel data cut short: a status, never a crash.
     auto cut = good;
     cut.erase(cut.begin() + 10, cut.begin() + 16);
