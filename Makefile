@@ -1,7 +1,7 @@
 # The two commands of the README: `make run` and `make test`.
 # Both install missing Debian packages first (scripts/setup.sh).
 
-.PHONY: setup build run test test-default test-asan bench fuzz clean
+.PHONY: setup build run test test-default test-asan test-fuzz bench fuzz clean
 
 setup:
 	@bash scripts/setup.sh
@@ -18,7 +18,7 @@ run: build
 	./build/default/app/qelvio-cli info build/samples/*.*
 	./build/default/app/qelvio-cli thumbs build/samples
 
-test: test-default test-asan
+test: test-default test-asan test-fuzz
 
 test-default: build
 	ctest --preset default
@@ -27,6 +27,13 @@ test-asan: setup
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+# Each parser's fuzz target runs for 30 seconds from a generated seed corpus;
+# any crash, leak or hang fails.
+test-fuzz: setup
+	cmake --preset fuzz
+	cmake --build --preset fuzz --target fuzz_bmp fuzz_gif fuzz_jpeg fuzz_tiff fuzz_exif
+	bash fuzz/run_fuzzers.sh build/fuzz
 
 bench: build
 	./build/default/bench/qelvio-bench
