@@ -2,25 +2,45 @@
 
 #include "platform/text.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qelvio::cli {
 
 ImageFile::ImageFile(const std::string& path) : manager_(decoding::PluginManager::instance()) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return;
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-    if (bytes_.size() > UINT32_MAX) return;
+    // Mapping the file (rather than copying it into a buffer) keeps the cost
+    // of a large file to the pages the decoder actually reads.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > UINT32_MAX) {
+        ::close(fd);
+        return;
+    }
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ > 0) {
+        void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map == MAP_FAILED) {
+            ::close(fd);
+            size_ = 0;
+            return;
+        }
+        data_ = static_cast<const std::uint8_t*>(map);
+    }
+    ::close(fd);
     name_ = text::to_utf16(path);
+    static const std::uint8_t empty = 0;
     decoding::ImageDataSource source = decoding::memory_data_source(
-        bytes_.data(), static_cast<std::uint32_t>(bytes_.size()), name_.c_str());
+        data_ ? data_ : &empty, static_cast<std::uint32_t>(size_), name_.c_str());
     module_ = manager_.choose_decoder(source, nullptr, &decoder_);
     status_ = module_ ? 0 : decoding::kDecodeNoDecoder;
 }
 
 ImageFile::~ImageFile() {
     if (module_ && decoder_) manager_.close_decoder(*module_, decoder_);
+    if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
 std::string decoder_status_text(int status) {

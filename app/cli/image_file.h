@@ -1,5 +1,6 @@
-// Opening an image file for the info and decode commands: the whole file in
-// memory and a decoder chosen by the plug-in manager, closed again at the end.
+// Opening an image file for the info and decode commands: the whole file
+// mapped into memory and a decoder chosen by the plug-in manager, closed
+// again at the end.
 #pragma once
 
 #include "decoding/data_source.h"
@@ -28,7 +29,8 @@ public:
 
 private:
     decoding::PluginManager& manager_;
-    std::vector<std::uint8_t> bytes_;
+    const std::uint8_t* data_ = nullptr;  // the file, mapped read-only
+    std::size_t size_ = 0;
     std::u16string name_;
     decoding::DecoderPlugin* module_ = nullptr;
     decoding::ImageDecoder* decoder_ = nullptr;
