@@ -190,9 +190,9 @@ int BmpDecoder::rle_row(std::uint8_t* out) {
             const std::uint8_t* data = reader_.take(bytes);
             if (!data) return kDecodeTruncated;
             for (std::uint32_t i = 0; i < v && x < width; ++i, ++x) {
-                std::uint8_t value = data[i];
-                if (bits_ == 4) value = static_cast<std::uint8_t>(i & 1 ? data[i / 2] & 0x0F
-                                                                        : data[i / 2] >> 4);
+                std::uint8_t value = bits_ == 8       ? data[i]
+                                     : (i & 1) != 0   ? static_cast<std::uint8_t>(data[i / 2] & 0x0F)
+                                                      : static_cast<std::uint8_t>(data[i / 2] >> 4);
                 put_pixel(out, x, value);
             }
             // Absolute runs are padded to a whole number of 16-bit words.

@@ -201,6 +201,27 @@ TEST(BmpDecoder, RunsPastTheRowAreDropped) {
     EXPECT_EQ(p.rgb, expected);
 }
 
+// A 4-bit absolute run of v pixels takes (v + 1) / 2 bytes; reading more
+// would run past a file that ends there (found by fuzzing).
+TEST(BmpDecoder, FourBitAbsoluteRunAtTheEndOfTheData) {
+    BmpSpec s;
+    s.width = 8, s.height = 1, s.bits = 4, s.compression = 2;
+    s.palette.assign(16, 0x808080);
+    s.palette[1] = 0xFF0000, s.palette[2] = 0x00FF00;
+    s.pixels = {0, 8, 0x12, 0x12, 0x12, 0x12};  // absolute run of 8, then the data ends
+    auto bytes = make_bmp(s);
+    std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());
+    Decoded d;
+    test::decode_bytes(exact, DecodeRequest{}, d);
+    EXPECT_EQ(d.status, kDecodeTruncated);  // no end-of-line pair follows
+    s.pixels.insert(s.pixels.end(), {0, 1});
+    Decoded ok;
+    test::decode_bytes(make_bmp(s), DecodeRequest{}, ok);
+    ASSERT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.picture().rgb[0], 255);
+    EXPECT_EQ(ok.picture().rgb[4], 255);
+}
+
 TEST(BmpDecoder, SixteenBitWithoutBitFieldsIsFiveFiveFive) {
     BmpSpec s;
     s.width = 2, s.height = 1, s.bits = 16;
