@@ -284,15 +284,18 @@ int TiffDecoder::prepare(int& bits_out) {
     const int channels = channels_ == 1 ? 1 : 3;
     bits_out = out_bits_ * channels;
     const std::uint64_t out_row = bitmap_stride(width_, static_cast<std::uint32_t>(bits_out));
-    std::uint64_t memory = out_row * page_.height;
+    // The scanline buffer: what libtiff writes, and what the row converters
+    // read (width × samples × bits), with a little slack for odd widths.
+    tmsize_t libtiff_scanline = rgba_ ? 0 : TIFFScanlineSize(tif_);
+    const std::uint64_t scanline =
+        std::max<std::uint64_t>(static_cast<std::uint64_t>(std::max<tmsize_t>(libtiff_scanline, 0)),
+                                (std::uint64_t{width_} * samples_ * bits_ + 7) / 8) + 16;
+    std::uint64_t memory = out_row * page_.height + scanline;
     if (rgba_) memory += std::uint64_t{width_} * height_ * 4;
     if (!plausible_bitmap_size(memory, source_.size)) return kDecodeCorrupt;
     out_row_ = static_cast<std::uint32_t>(out_row);
     try {
-        tmsize_t scanline = TIFFScanlineSize(tif_);
-        scanline_.assign(std::max<std::size_t>(static_cast<std::size_t>(std::max<tmsize_t>(scanline, 0)),
-                                               std::size_t{width_} * 16),
-                         0);
+        scanline_.assign(static_cast<std::size_t>(scanline), 0);
         row_.assign(2 * std::size_t{out_row_} + 16, 0);
         raster_.clear();
         if (rgba_) {
