@@ -307,6 +307,9 @@ int GifDecoder::start_image() {
     std::uint64_t bitmap = bitmap_stride(screen_width_, 24) * screen_height_;
     if (!plausible_bitmap_size(bitmap + (animated_ ? 8 * pixels : 0), reader_.size()))
         return kDecodeCorrupt;
+    // The image's own rows are decoded in full, even where they fall off the
+    // screen: refuse an image area no data of this size could describe.
+    if (!plausible_bitmap_size(std::uint64_t{width_} * height_, reader_.size())) return kDecodeCorrupt;
     const std::uint8_t* table = current_table();
     std::array<std::uint8_t, 768> this_table{};
     if (table) std::memcpy(this_table.data(), table, 3u << (table_field() + 1));
@@ -358,6 +361,11 @@ std::uint32_t GifDecoder::next_interlace_row(std::uint32_t d) const {
 
 // Decodes one image row (the descriptor's full width) into data_row_.
 int GifDecoder::decode_data_row() {
+    if (lzw_.zeros && lzw_.sp == 0) {
+        // After the end code every pixel is 0.
+        std::fill(data_row_.begin(), data_row_.end(), 0);
+        return kDecodeOk;
+    }
     for (std::uint32_t x = 0; x < width_; ++x) {
         int p = next_pixel();
         if (p < 0) return kDecodeTruncated;
