@@ -209,6 +209,15 @@ TEST(GifDecoder, HostileAndBrokenFiles) {
     DecodeResult result{};
     ASSERT_EQ(d->open(nullptr), 0);
     EXPECT_EQ(d->PageDecode(DecodeRequest{}, result), kDecodeCorrupt);
+    // So is a 65535 × 65535 interlaced image on a 2 × 2 screen, whose rows
+    // would all have to be decoded to reach the visible ones.
+    auto wide = tiny_gif("GIF89a", kCheckerData);
+    wide[24] = wide[25] = wide[26] = wide[27] = 0xFF;
+    wide[28] = 0x40;
+    auto w = decoder_for(wide);
+    DecodeResult none{};
+    ASSERT_EQ(w->open(nullptr), 0);
+    EXPECT_EQ(w->PageDecode(DecodeRequest{}, none), kDecodeCorrupt);
 }
 
 TEST(GifDecoder, ProgressCancels) {
