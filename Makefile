@@ -32,7 +32,8 @@ test-asan: setup
 # any crash, leak or hang fails.
 test-fuzz: setup
 	cmake --preset fuzz
-	cmake --build --preset fuzz --target fuzz_bmp fuzz_gif fuzz_jpeg fuzz_tiff fuzz_exif
+	cmake --build --preset fuzz --target fuzz_bmp fuzz_gif fuzz_jpeg fuzz_tiff fuzz_exif \
+	  fuzz_segments fuzz_wav fuzz_thumbindex
 	bash fuzz/run_fuzzers.sh build/fuzz
 
 bench: build

@@ -12,7 +12,7 @@ artifacts="$build/fuzz/artifacts"
 mkdir -p "$artifacts"
 cd "$work" || exit 1
 
-mkdir -p seeds/bmp seeds/gif seeds/jpeg seeds/tiff seeds/exif
+mkdir -p seeds/bmp seeds/gif seeds/jpeg seeds/tiff seeds/exif seeds/segments seeds/wav seeds/thumbindex
 convert -size 23x17 gradient:red-blue -depth 8 pic.ppm
 convert pic.ppm BMP3:seeds/bmp/a.bmp
 convert pic.ppm -colors 12 BMP3:seeds/bmp/b.bmp
@@ -44,8 +44,21 @@ while i + 4 <= len(d) and d[i] == 0xFF:
     i += 2 + n
 PY
 
+cp seeds/jpeg/*.jpg seeds/segments/
+sox -n -r 8000 -c 1 -e ima-adpcm seeds/wav/a.wav synth 0.05 sine 440
+sox -n -r 8000 -c 2 -e ms-adpcm seeds/wav/b.wav synth 0.05 sine 440
+# A thumbnail index of two entries, as the cache writes it.
+python3 - seeds/thumbindex/a.bin <<'PY'
+import struct, sys
+out = struct.pack('<H', 2)
+for path, name in (('file:\\\\\\a.jpg', 'OLM1.jpg'), ('file:\\\\\\b.jpg', '')):
+    out += struct.pack('<I', len(path)) + path.encode('utf-16-le')
+    out += name.encode('utf-16-le').ljust(24, b'\0') + struct.pack('<Q', 1234)
+open(sys.argv[1], 'wb').write(out + struct.pack('<I', 0))
+PY
+
 failures=0
-for target in ${FUZZ_TARGETS:-bmp gif jpeg tiff exif}; do
+for target in ${FUZZ_TARGETS:-bmp gif jpeg tiff exif segments wav thumbindex}; do
     fuzzer="$build/fuzz/fuzz_$target"
     if [[ ! -x $fuzzer ]]; then
         echo "FAIL $target: $fuzzer not built"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -84,6 +85,8 @@ constexpr int kMsCoefficients[7][2] = {{256, 0},  {512, -256}, {0, 0},     {192,
 constexpr int kMsAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                                    768, 614, 512, 409, 307, 230, 230, 230};
 
+constexpr int kMaxMsDelta = std::numeric_limits<int>::max() / 768;
+
 struct MsChannel {
     int coefficient1 = 0, coefficient2 = 0;
     int delta = 0;
@@ -95,7 +98,8 @@ struct MsChannel {
         int16_t sample = clamp16(predicted + signed_nibble * delta);
         sample2 = sample1;
         sample1 = sample;
-        delta = std::max(16, kMsAdaptation[nibble] * delta / 256);
+        // Capped so a hostile block cannot overflow it; real streams stay far below.
+        delta = std::clamp(kMsAdaptation[nibble] * delta / 256, 16, kMaxMsDelta);
         return sample;
     }
 };

@@ -107,6 +107,25 @@ TEST_F(WavAudio, RefusedLayoutsLeaveNoOutput) {
     }
 }
 
+// Nibbles that keep raising the step size must saturate the samples, not
+// overflow the decoder's arithmetic (the sanitizer build checks the latter).
+TEST_F(WavAudio, RunawayMsStepSaturates) {
+    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e ms-adpcm '" + local("ms.wav") + "' synth 0.2 sine 440").c_str()), 0);
+    std::vector<uint8_t> ms = bytes("ms.wav");
+    std::string text(ms.begin(), ms.end());
+    std::size_t data = text.find("data");
+    ASSERT_NE(data, std::string::npos);
+    std::size_t first_nibbles = data + 8 + 7;  // after the chunk header and the one-channel block header
+    ASSERT_LT(first_nibbles + 200, ms.size());
+    std::fill(ms.begin() + static_cast<long>(first_nibbles), ms.begin() + static_cast<long>(first_nibbles) + 200, 0x77);
+    ASSERT_EQ(qm::convert_adpcm(ms.data(), ms.size(), u"\\out.wav"), 0);
+    std::vector<uint8_t> out = bytes("out.wav");
+    ASSERT_GT(out.size(), 44u + 2 * 400);
+    int16_t last;
+    std::memcpy(&last, out.data() + 44 + 2 * 400, 2);  // the 401st sample: deep in the run
+    EXPECT_EQ(last, 32767);
+}
+
 TEST_F(WavAudio, FormatRecord) {
     ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm '" + local("gsm.wav") + "' synth 0.1 sine 440").c_str()), 0);
     std::vector<uint8_t> gsm = bytes("gsm.wav");
