@@ -430,6 +430,16 @@ bool p_ImageSource::revert() {
     return set_mode(kModeEditing) == P_OK;
 }
 
+int p_ImageSource::lossless_transform(int code, const ForgetCallback& forget, ProgressWindow* progress) {
+    stop_worker();
+    close();
+    release(kReleaseEverything);
+    page.valid = false;  // the size changes with a quarter turn
+    p_filenode* file = resolve_file();
+    if (!file) return P_FAILED;
+    return LosslessTransformOperation(file, code, forget, progress);
+}
+
 // ---- metadata and audio ----
 
 metadata::ExifTagList* p_ImageSource::tag_list() {

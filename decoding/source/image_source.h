@@ -15,6 +15,7 @@
 
 #include "decoding/decoder_entry_points.h"
 #include "decoding/plugin_manager.h"
+#include "decoding/transform/lossless_transform_operation.h"
 #include "imaging/dib.h"
 #include "imaging/resample.h"
 #include "metadata/exif_tag_list.h"
@@ -142,6 +143,13 @@ public:
     // Throws the edits away and decodes the file again; false when nothing
     // was edited or decoding failed.
     bool revert();
+    // Rotates or mirrors the JPEG file without recompressing it (code 1, 2,
+    // 5, 6 or 7): closes the image and releases everything decoded first,
+    // since all of it describes the old content; on success tells `forget`
+    // (the thumbnail cache) the file's locator. -100 on failure, the file
+    // unchanged.
+    int lossless_transform(int code, const ForgetCallback& forget,
+                           ProgressWindow* progress = nullptr);
 
     // ---- metadata and audio ----
     // The tag list (read from the file on first use); null when the image

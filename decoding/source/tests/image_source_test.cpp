@@ -134,6 +134,27 @@ TEST_F(ImageSource, EditsAndRevert) {
     EXPECT_EQ(image.changes(), 0u);
 }
 
+TEST_F(ImageSource, LosslessTransformDropsWhatDescribedTheOldContent) {
+    convert("-size 160x96 gradient:red-blue -quality 90", "t.jpg");
+    qd::p_ImageSource image(irl(u"\\t.jpg"));
+    ASSERT_EQ(image.set_mode(qd::kModeViewing), 0);
+    ASSERT_EQ(image.thumbnail(), 0);
+    std::vector<std::string> forgotten;
+    auto forget = [&](const p_irl& locator) { forgotten.push_back(locator.utf8()); };
+    ASSERT_EQ(image.lossless_transform(5, forget), 0);
+    EXPECT_EQ(forgotten, std::vector<std::string>{"file:\\\\\\t.jpg"});
+    EXPECT_EQ(image.whole_image(), nullptr);
+    EXPECT_EQ(image.thumbnail_bitmap(), nullptr);
+    EXPECT_EQ(image.size().width, 96);  // read again from the turned file
+    EXPECT_EQ(image.size().height, 160);
+
+    make_file("bad.jpg", "not a jpeg");
+    qd::p_ImageSource bad(irl(u"\\bad.jpg"));
+    EXPECT_EQ(bad.lossless_transform(5, forget), P_FAILED);
+    EXPECT_EQ(forgotten.size(), 1u);
+    EXPECT_EQ(read("bad.jpg"), "not a jpeg");
+}
+
 TEST_F(ImageSource, UndecodableFilesAreNotReadAgain) {
     make_file("broken.jpg", "this is not an image at all");
     qd::p_ImageSource image(irl(u"\\broken.jpg"));
