@@ -18,6 +18,7 @@ int run_decode(const Args& args);
 int run_thumbs(const Args& args);
 int run_annotate(const Args& args);
 int run_audio(const Args& args);
+int run_render(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -39,6 +40,7 @@ const Command commands[] = {
     {"annotate", "annotate FILE [--description T] [--artist T] [--copyright T] [--convert keep|replace]",
      qelvio::cli::run_annotate},
     {"audio", "audio FILE (--extract OUT.wav | --embed IN.wav | --clear)", qelvio::cli::run_audio},
+    {"render", "render FILE --zoom Z --origin X,Y --size WxH --out OUT.bmp", qelvio::cli::run_render},
 };
 
 void usage(std::FILE* out) {

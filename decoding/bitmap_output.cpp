@@ -50,6 +50,16 @@ int create_output(std::int32_t width, std::int32_t height, int bit_count, Decode
     return kDecodeOk;
 }
 
+imaging::DibPtr take_decode_result(DecodeResult& result) {
+    auto dib = std::make_unique<imaging::Dib>();
+    bool ok = result.header &&
+              imaging::DibFromPacked(*dib, result.header, bitmap_header_size(result.header), result.bitmap);
+    imaging::DibRelease(result.header);
+    result.header = nullptr;
+    result.bitmap = nullptr;  // adopted (or freed) by DibFromPacked
+    return ok ? std::move(dib) : nullptr;
+}
+
 void release_decode_result(DecodeResult& result) {
     imaging::DibRelease(result.header);
     imaging::DibBitmapDestroy(result.bitmap);

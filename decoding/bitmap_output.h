@@ -41,6 +41,10 @@ bool plausible_bitmap_size(std::uint64_t bitmap_bytes, std::uint64_t input_bytes
 // returns kDecodeNoMemory.
 int create_output(std::int32_t width, std::int32_t height, int bit_count, DecodeResult& out);
 
+// Wraps a successful result's header block and bitmap in a Dib, taking both
+// over (the region index stays in the result); null when they make none.
+imaging::DibPtr take_decode_result(DecodeResult& result);
+
 // Frees the header, the bitmap and the region index of a result and clears
 // its fields.
 void release_decode_result(DecodeResult& result);

@@ -214,6 +214,11 @@ int DibDraw(const Dib& dib, DrawingTarget& target, const DibRect& destination,
 DibPtr DibToTrueColor(const Dib& source, ProgressCallback progress = nullptr,
                       std::intptr_t user = 0);
 
+// A 16-bit (5-5-5) copy of a 24-bit image, each channel cut to its top
+// five bits: the format of a 16-bit screen. Null for other bit counts or no
+// memory.
+DibPtr DibTo16Bit(const Dib& source);
+
 // Format code of a header block (header followed by its colour table).
 DibFormat DibFormatOf(const std::uint8_t* header_block);
 DibFormat DibFormatOf(const Dib& dib);

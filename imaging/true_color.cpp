@@ -61,4 +61,21 @@ DibPtr DibToTrueColor(const Dib& source, ProgressCallback progress, std::intptr_
     return result;
 }
 
+DibPtr DibTo16Bit(const Dib& source) {
+    if (!source.bitmap || DibBitCount(source) != 24) return nullptr;
+    const int width = DibWidth(source), height = DibHeight(source);
+    auto result = std::make_unique<Dib>();
+    if (!DibCreate(*result, width, height, 16, 0)) return nullptr;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* s = DibRow(source, y);
+        std::uint8_t* d = DibRow(*result, y);
+        for (int x = 0; x < width; ++x, s += 3, d += 2) {
+            const unsigned v = (s[0] >> 3) | ((s[1] >> 3) << 5) | ((s[2] >> 3) << 10);
+            d[0] = static_cast<std::uint8_t>(v);
+            d[1] = static_cast<std::uint8_t>(v >> 8);
+        }
+    }
+    return result;
+}
+
 }  // namespace qelvio::imaging

@@ -35,20 +35,6 @@ bool is_hard_failure(int status) {
            status == kDecodeTruncated || status == kDecodeNotSupported;
 }
 
-// Wraps a decoder's result in a Dib, taking ownership of its parts.
-imaging::DibPtr take_result(DecodeResult& result) {
-    auto dib = std::make_unique<imaging::Dib>();
-    const auto* header = reinterpret_cast<const imaging::BitmapInfoHeader*>(result.header);
-    std::size_t header_size = sizeof(imaging::BitmapInfoHeader);
-    if (header && header->bit_count <= 8) header_size += 4u << header->bit_count;
-    if (header && header->compression == imaging::kCompressionBitfields) header_size += 12;
-    bool ok = header && imaging::DibFromPacked(*dib, result.header, header_size, result.bitmap);
-    imaging::DibRelease(result.header);
-    result.header = nullptr;
-    result.bitmap = nullptr;  // adopted (or freed) by DibFromPacked
-    return ok ? std::move(dib) : nullptr;
-}
-
 }  // namespace
 
 p_ImageSource::p_ImageSource(const p_irl& locator, ImageSourceLimits memory_limits)
@@ -137,6 +123,7 @@ bool p_ImageSource::open(bool prefer_thumbnail) {
         entry = plugins().find_format(info.format);
         if (entry) formatname = entry->display_name;
         page.valid = true;
+        set_zoom(1000);
         if (!audioreplaced) page.has_audio = (info.flags & kImageHasAudio) != 0;
     }
     return true;
@@ -208,16 +195,24 @@ int p_ImageSource::keep_going(std::intptr_t user, int, int) {
 int p_ImageSource::decode(int kind, int scale, platform::MessageTarget* window, int option) {
     int status = start_decode(kind, scale, window, option);
     if (status < 0 || state.load() == kStateRunning) return status;
+    bool recorded = request.flags & kDecodeRecordIndex;
     finish_decode();
+    if (decodestatus < 0 && recorded && !cancel.load()) {
+        // The file may still decode without an index: shown whole, not in tiles.
+        tiling = false;
+        release(kReleaseTiles);
+        return decode(kind, scale, window, option);
+    }
     return decodestatus < 0 ? P_FAILED : P_OK;
 }
 
 int p_ImageSource::start_decode(int kind, int scale, platform::MessageTarget* window, int option) {
-    (void)option;  // tiles and the region index come with tiled zooming
     if (state.load() == kStateRunning) return P_IMAGE_BUSY;
     if (hard_failure) return P_INVALID_FORMAT;
     if (worker.joinable()) worker.join();
-    if (kind != kRequestThumbnail && kind != kRequestWholeImage) return P_NOT_SUPPORTED;
+    bool is_tile = kind >= 0;
+    if (is_tile && !(tiles && kind < tiles->count())) return P_NOT_SUPPORTED;
+    if (!is_tile && kind != kRequestThumbnail && kind != kRequestWholeImage) return P_NOT_SUPPORTED;
 
     opened_for_decode = false;
     if (kind == kRequestThumbnail) {
@@ -251,15 +246,29 @@ int p_ImageSource::start_decode(int kind, int scale, platform::MessageTarget* wi
     request.user = reinterpret_cast<std::intptr_t>(this);
     if (kind == kRequestWholeImage) {
         wholebitmap.reset();
+        if (tiling && !tiles)
+            tiles = std::make_unique<TileGrid>(static_cast<int>(page.facts.width),
+                                               static_cast<int>(page.facts.height), limits.tiles);
         request.target_width = page.facts.width * static_cast<uint32_t>(scale) / 1000;
         request.target_height = page.facts.height * static_cast<uint32_t>(scale) / 1000;
+        if (tiling && !regionindex && option == 0) request.flags = kDecodeRecordIndex;
+    } else if (is_tile) {
+        imaging::DibRect area = tiles->source_rect(kind);
+        request.flags = kDecodeRegion;
+        request.source[0] = area.left;
+        request.source[1] = area.top;
+        request.source[2] = area.right;
+        request.source[3] = area.bottom;
+        request.target_width = static_cast<uint32_t>((area.right - area.left) * scale / 1000);
+        request.target_height = static_cast<uint32_t>((area.bottom - area.top) * scale / 1000);
+        request.region_index = regionindex.get();
     } else {
         if (!window) set_thumbnail(nullptr, 0);
         request.target_width = kThumbnailSide;
         request.target_height = kThumbnailSide;
     }
 
-    if (kind == kRequestThumbnail && window) {
+    if ((kind == kRequestThumbnail || is_tile) && window) {
         state = kStateRunning;
         try {
             worker = std::thread([this] { run_decode(); });
@@ -290,17 +299,22 @@ void p_ImageSource::finish_decode() {
     if (current != kStateFinished && current != kStateFailed) return;
     if (worker.joinable()) worker.join();
     if (current == kStateFailed) {
-        if (is_hard_failure(decodestatus)) hard_failure = true;
+        bool recorded = request.flags & kDecodeRecordIndex;  // decode() tries again without
+        if (requestkind < 0 && !recorded && is_hard_failure(decodestatus)) hard_failure = true;
         release_decode_result(result);
+    } else if (requestkind >= 0) {
+        finish_tile(requestkind);
     } else if (requestkind == kRequestWholeImage) {
-        imaging::DibPtr dib = take_result(result);
+        if (result.region_index) regionindex.reset(result.region_index);
+        result.region_index = nullptr;
+        imaging::DibPtr dib = take_decode_result(result);
         if (dib && page.facts.width > 0) {
             wholescale = static_cast<int>(static_cast<int64_t>(imaging::DibWidth(*dib)) * 1000 /
                                           static_cast<int64_t>(page.facts.width));
             wholebitmap = std::move(dib);
         }
     } else {
-        imaging::DibPtr dib = take_result(result);
+        imaging::DibPtr dib = take_decode_result(result);
         if (dib && (imaging::DibWidth(*dib) > kThumbnailSide || imaging::DibHeight(*dib) > kThumbnailSide)) {
             imaging::DibSize fit = imaging::FitWithin(kThumbnailSide, kThumbnailSide, imaging::DibWidth(*dib),
                                                       imaging::DibHeight(*dib));
@@ -316,7 +330,7 @@ void p_ImageSource::finish_decode() {
     }
     result = {};
     state = kStateIdle;
-    if (opened_for_decode) close();
+    if (opened_for_decode && !keeps_file_open()) close();
     opened_for_decode = false;
 }
 
@@ -369,6 +383,11 @@ int p_ImageSource::draw_thumbnail(imaging::DrawingTarget& target, const imaging:
 
 void p_ImageSource::release(uint32_t kinds) {
     if (kinds & (kReleaseTiles | kReleaseWholeImage)) stop_worker();
+    if (kinds & kReleaseTiles) {
+        tiles.reset();
+        regionindex.reset();
+        firstdrawntile = -1;
+    }
     if (kinds & kReleaseWholeImage) {
         wholebitmap.reset();
         wholescale = 0;
@@ -383,6 +402,7 @@ void p_ImageSource::release(uint32_t kinds) {
 }
 
 int p_ImageSource::set_mode(int new_mode) {
+    if (new_mode != kModeViewing && tiles) tiles->clear_queue();
     if (new_mode == kModeNothing || new_mode == kModeThumbnail) {
         stop_worker();
         close();
@@ -394,6 +414,13 @@ int p_ImageSource::set_mode(int new_mode) {
     if (!ensure_facts()) return P_FAILED;
     bool was_editing = currentmode == kModeEditing;
     currentmode = new_mode;
+    if (new_mode == kModeViewing) {
+        // Tiles need a format that decodes regions and a baseline file.
+        tiling = entry && (entry->flags & kFormatRegionDecoding) && (info.flags & kImageBaseline);
+    } else {
+        release(kReleaseTiles);
+        tiling = false;
+    }
     if (!(wholebitmap && wholescale >= 1000)) {
         uint64_t limit = new_mode == kModeViewing ? limits.viewing : limits.editing;
         for (int scale : {1000, 500, 250, 125}) {
@@ -411,6 +438,9 @@ int p_ImageSource::set_mode(int new_mode) {
         close();
         edited = false;
         wholescale = 1000;  // from now on the bitmap is the image being edited
+    } else if (wholescale >= 1000) {
+        tiling = false;  // the whole image is already as sharp as any tile
+        release(kReleaseTiles);
     }
     return wholebitmap ? P_OK : P_FAILED;
 }

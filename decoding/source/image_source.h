@@ -11,10 +11,19 @@
 // owner then calls finish_decode(). At most one decode runs at a time.
 // copy_thumbnail() alone may be called from another thread (the thumbnail
 // cache's background save); the thumbnail is swapped under a lock.
+//
+// Zoomed viewing of a large baseline JPEG: in viewing mode, while the
+// whole-image bitmap is below full size, the page is also kept as a grid of
+// tiles (see tile_grid.h) decoded one at a time on the worker from a region
+// index recorded during the whole-image decode. draw() shows what is there,
+// from the whole-image bitmap where a tile is missing, and queues the
+// missing tiles; the viewer calls next_tile() after each completion message
+// and draws the finished tile alone.
 #pragma once
 
 #include "decoding/decoder_entry_points.h"
 #include "decoding/plugin_manager.h"
+#include "decoding/source/tile_grid.h"
 #include "decoding/transform/lossless_transform_operation.h"
 #include "imaging/dib.h"
 #include "imaging/resample.h"
@@ -24,6 +33,7 @@
 #include "qelvio/p_mcp.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -71,6 +81,13 @@ inline constexpr int kThumbnailSide = 64;
 struct ImageSourceLimits {
     uint32_t viewing = 768000;
     uint32_t editing = 104857600;
+    uint64_t tiles = 2000000;  // all decoded tiles together
+};
+
+// A point on the drawing target.
+struct DrawPoint {
+    int x;
+    int y;
 };
 
 class p_ImageSource {
@@ -137,6 +154,38 @@ public:
     // Frees decoded data by kind (ReleaseKind bits).
     void release(uint32_t kinds);
 
+    // ---- zoomed drawing ----
+    // The screen's bits per pixel (at least 16 is assumed): tiles with more
+    // are kept in the screen's 16-bit format. Set once by the user interface.
+    static void set_screen_bits_per_pixel(int bits);
+    // Zoom in thousandths of full size (1000 = one image pixel per screen
+    // pixel); set to 1000 whenever the image's facts are read.
+    void set_zoom(int zoom);
+    int zoom() const { return zoomlevel; }
+    bool tiled() const { return tiling; }
+    // The image's size at the zoom.
+    imaging::DibSize displayed_size();
+    // Where a tile lands on the target, for the destination origin of the
+    // last full drawing; empty before the first tiled drawing.
+    imaging::DibRect tile_position(DrawPoint origin, int number) const;
+    // Draws `view` (full-size pixels, clipped to the image; null = all of
+    // it) at the zoom with its top-left corner at `origin`. With
+    // `finished_tile` (after its completion message) that tile's decode is
+    // finished first, and when a tiled drawing came before only that tile is
+    // drawn. A full tiled drawing empties the queue first unless
+    // `keep_queue`, then queues the tiles still missing. -100 without a
+    // whole-image bitmap.
+    int draw(imaging::DrawingTarget& target, DrawPoint origin, const imaging::DibRect* view = nullptr,
+             int finished_tile = -1, bool keep_queue = false);
+    // Starts decoding the next queued tile on the worker, telling `window`
+    // when done: 0 when started (or at once when not tiled), -100 while a
+    // decode runs or when nothing is queued, -3 when the image cannot be
+    // opened.
+    int next_tile(platform::MessageTarget* window);
+    // The grid (null until a tiled whole-image decode made it).
+    const TileGrid* tile_grid() const { return tiles.get(); }
+    bool has_region_index() const { return regionindex != nullptr; }
+
     // ---- edits ----
     // Replaces the whole-image bitmap with an edited one.
     void replace_whole_image(imaging::DibPtr edited);
@@ -180,6 +229,9 @@ private:
     void run_decode();
     void stop_worker();
     static int keep_going(std::intptr_t user, int done, int total);
+    void finish_tile(int number);
+    bool keeps_file_open() const { return tiling && currentmode == kModeViewing; }
+    void draw_tile(imaging::DrawingTarget& target, DrawPoint origin, int number);
 
     p_irl imagelocator;
     p_irl thumbnaillocator;
@@ -231,6 +283,17 @@ private:
     std::unique_ptr<metadata::ExifTagList> tags;
     std::unique_ptr<std::vector<uint8_t>> audiobytes;
     int currentmode = kModeNothing;
+
+    // Zoomed drawing.
+    struct FreeBlock {
+        void operator()(void* block) const { std::free(block); }
+    };
+    bool tiling = false;
+    int zoomlevel = 1000;
+    std::unique_ptr<TileGrid> tiles;
+    std::unique_ptr<void, FreeBlock> regionindex;
+    int firstdrawntile = -1;
+    DrawPoint firsttileoffset{0, 0};  // the first drawn tile's position less the origin
 };
 
 }  // namespace qelvio::decoding

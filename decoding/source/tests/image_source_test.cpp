@@ -2,37 +2,16 @@
 #include "decoding/source/image_source.h"
 #include "metadata/fpxr_audio_set.h"
 #include "metadata/wav_audio.h"
+#include "platform/message_queue.h"
 #include "storage/tests/device_fixture.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace qd = qelvio::decoding;
 namespace qi = qelvio::imaging;
 
 namespace {
-
-// Records posted messages and lets a test wait for one.
-struct RecordingWindow : qelvio::platform::MessageTarget {
-    void post(uint32_t message, std::intptr_t first, std::intptr_t second) override {
-        std::lock_guard lock(mutex);
-        messages.push_back({message, first, second});
-        arrived.notify_all();
-    }
-    bool wait_for(std::size_t count) {
-        std::unique_lock lock(mutex);
-        return arrived.wait_for(lock, std::chrono::seconds(20), [&] { return messages.size() >= count; });
-    }
-    struct Message {
-        uint32_t number;
-        std::intptr_t first, second;
-    };
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::vector<Message> messages;
-};
 
 class ImageSource : public DeviceFixture {
 protected:
@@ -83,13 +62,14 @@ TEST_F(ImageSource, ThumbnailOnTheCallingThreadAndItsCurrency) {
 TEST_F(ImageSource, ThumbnailOnTheWorkerReportsByMessage) {
     convert("-size 640x480 xc:blue -quality 90", "b.jpg");
     qd::p_ImageSource image(irl(u"\\b.jpg"));
-    RecordingWindow window;
+    qelvio::platform::MessageQueue window;
     int status = image.thumbnail(&window);
     EXPECT_TRUE(status == P_IMAGE_BUSY || status == P_OK);
-    ASSERT_TRUE(window.wait_for(1));
-    EXPECT_EQ(window.messages[0].number, qd::kMessageDecodeDone);
-    EXPECT_EQ(window.messages[0].first, reinterpret_cast<std::intptr_t>(&image));
-    EXPECT_EQ(window.messages[0].second, qd::kRequestThumbnail);
+    auto message = window.take();
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->number, qd::kMessageDecodeDone);
+    EXPECT_EQ(message->first, reinterpret_cast<std::intptr_t>(&image));
+    EXPECT_EQ(message->second, qd::kRequestThumbnail);
     image.finish_decode();
     ASSERT_NE(image.thumbnail_bitmap(), nullptr);
     EXPECT_EQ(qi::DibWidth(*image.thumbnail_bitmap()), 64);
