@@ -61,6 +61,7 @@ int run_render(const Args& args) {
     auto start = std::chrono::steady_clock::now();
     int tiles = decoding::render_zoomed(*image, target, {0, 0}, &view);
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    int whole_scale = image->whole_image_scale();
     image->set_mode(decoding::kModeThumbnail);
     if (tiles < 0) return report("render", P_FAILED, input);
     if (!write_bmp(output, canvas)) {
@@ -68,7 +69,7 @@ int run_render(const Args& args) {
         return 1;
     }
     std::printf("%s: whole image at %d/1000, %d tiles decoded in %.1f ms\n", output.c_str(),
-                image->whole_image_scale(), tiles, ms);
+                whole_scale, tiles, ms);
     return 0;
 }
 
