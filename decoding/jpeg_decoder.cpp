@@ -2,13 +2,17 @@
 
 #include "decoding/bitmap_output.h"
 #include "decoding/exif_thumbnail.h"
+#include "decoding/jpeg_region_index.h"
+#include "decoding/jpeg_region_transcoder.h"
 #include "metadata/exif_tag_list.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace qelvio::decoding {
@@ -24,11 +28,12 @@ void JpegDecoder::destroy_library() {
     jpeg_destroy_decompress(&cinfo_);
 }
 
-// Creates a fresh decompression object over the data from the start-of-image
-// marker and reads the header. kDecodeCorrupt on any library error.
-int JpegDecoder::create_library(bool keep_markers) {
+// Creates a fresh decompression object over `source` from offset `start`
+// and reads the header. kDecodeCorrupt on any library error.
+int JpegDecoder::create_library(const ImageDataSource& source, std::uint32_t start, bool keep_markers) {
     destroy_library();
     rows_ready_ = false;
+    input_size_ = source.size - start;
     jpeg_install_errors(cinfo_, errors_);
     if (setjmp(errors_.jump)) {
         destroy_library();
@@ -36,7 +41,7 @@ int JpegDecoder::create_library(bool keep_markers) {
     }
     jpeg_create_decompress(&cinfo_);
     library_ = true;
-    jpeg_install_source(cinfo_, source_manager_, source_, start_);
+    jpeg_install_source(cinfo_, source_manager_, source, start);
     if (keep_markers) {
         jpeg_save_markers(&cinfo_, JPEG_COM, 0xFFFF);
         jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
@@ -62,7 +67,7 @@ int JpegDecoder::read_header() {
         }
     }
     if (!found) return kDecodeCorrupt;
-    if (int st = create_library(true)) return st;
+    if (int st = create_library(source_, start_, true)) return st;
 
     for (jpeg_saved_marker_ptr m = cinfo_.marker_list; m; m = m->next)
         markers_.push_back({m->marker, std::vector<std::uint8_t>(m->data, m->data + m->data_length)});
@@ -115,9 +120,10 @@ int JpegDecoder::scale_denominator(std::uint32_t width, std::uint32_t height,
     return d < 2 ? 1 : d < 4 ? 2 : d < 8 ? 4 : 8;
 }
 
-// Sets up a fresh decompression for the request and starts it.
-int JpegDecoder::prepare_decompress(const DecodeRequest& request) {
-    if (int st = create_library(false)) return st;
+// Sets the library's options for the request (scale from the target size
+// and the size of the image the library has read) and starts decompressing.
+int JpegDecoder::start_decompress(const DecodeRequest& request) {
+    if (!library_) return kDecodeFailed;
     if (setjmp(errors_.jump)) {
         destroy_library();
         return kDecodeFailed;
@@ -145,7 +151,7 @@ int JpegDecoder::prepare_decompress(const DecodeRequest& request) {
         memory = std::max<std::uint64_t>(memory, std::uint64_t{cinfo_.image_width} *
                                                      cinfo_.image_height * 2 *
                                                      static_cast<std::uint64_t>(cinfo_.num_components));
-    if (!plausible_bitmap_size(memory, source_.size - start_)) {
+    if (!plausible_bitmap_size(memory, input_size_)) {
         destroy_library();
         return kDecodeCorrupt;
     }
@@ -189,23 +195,87 @@ int JpegDecoder::read_output_row(std::uint8_t* destination) {
     return kDecodeOk;
 }
 
+// The scan's layout from the header the library has just read.
+int JpegDecoder::scan_layout(ScanLayout& layout) {
+    if (setjmp(errors_.jump)) {
+        destroy_library();
+        return kDecodeFailed;
+    }
+    return scan_layout_from_header(cinfo_, jpeg_source_tell(cinfo_), layout);
+}
+
+// Records the region index of the file whose header the library has read.
+int JpegDecoder::record_index(void** index) {
+    ScanLayout layout;
+    if (int st = scan_layout(layout)) return st;
+    const std::uint32_t available = ensure_available(source_, source_.size);
+    return record_region_index(layout, source_.data, available, index);
+}
+
+// Replaces the file's decompression by one over a small JPEG of the decoded
+// rectangle's MCUs, made through the region index; stores that rectangle.
+int JpegDecoder::load_region(const DecodeRequest& request, std::int32_t decoded[4]) {
+    ScanLayout layout;
+    RegionRectangle rectangle;
+    RegionIndexReader index;
+    const std::uint32_t available = ensure_available(source_, source_.size);
+    if (scan_layout(layout) || !region_rectangle(layout, request.source, rectangle) ||
+        index.open(request.region_index, layout, source_.data, available) ||
+        transcode_region(layout, source_.data, available, index, rectangle, region_jpeg_))
+        return kDecodeFailed;
+    const J_COLOR_SPACE colour_space = cinfo_.jpeg_color_space;
+    if (create_library(memory_data_source(region_jpeg_.data(), static_cast<std::uint32_t>(region_jpeg_.size())),
+                       0, false))
+        return kDecodeFailed;
+    cinfo_.jpeg_color_space = colour_space;  // the small file has no JFIF or Adobe segment
+    std::copy(rectangle.pixels, rectangle.pixels + 4, decoded);
+    return kDecodeOk;
+}
+
 int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) {
     if (int st = open(nullptr)) return st;
     if (request.page != 0) return kDecodeNoSuchPage;
-    if (request.flags & (kDecodeRegion | kDecodeRecordIndex | kDecodeIndexOnly))
-        return kDecodeNotSupported;
+    const bool region = request.flags & kDecodeRegion;
+    const bool record = request.flags & kDecodeRecordIndex;
+    if (region && (record || !request.region_index)) return kDecodeFailed;
+    if (record && !(facts_.flags & kImageBaseline)) return kDecodeNotSupported;
     if (!thumbnail_probed_) probe_thumbnail();
     // The Exif thumbnail serves small targets of its own orientation. A
-    // request without a target size wants the image itself.
+    // request without a target size wants the image itself; a region or an
+    // index cannot come from the thumbnail.
     const std::uint32_t tw = request.target_width, th = request.target_height;
-    if (!(request.flags & kDecodeNoThumbnail) && thumbnail_ && tw && th &&
+    if (!(request.flags & kDecodeNoThumbnail) && !region && !record && thumbnail_ && tw && th &&
         thumbnail_facts_.width >= tw && thumbnail_facts_.height >= th &&
         (th < tw) == (thumbnail_facts_.height < thumbnail_facts_.width)) {
         if (thumbnail_->PageDecode(request, result) == kDecodeOk) return kDecodeOk;
     }
     thumbnail_.reset();
 
-    if (int st = prepare_decompress(request)) return st;
+    if (int st = create_library(source_, start_, false)) return st;
+    if (record && (request.flags & kDecodeIndexOnly)) {
+        // Only the entropy-coded data is walked: no pixels are made.
+        int st = record_index(&result.region_index);
+        destroy_library();
+        if (st == kDecodeOk || st == kDecodeNotSupported) return st;
+        return st == kDecodeNoMemory ? kDecodeFailed : kDecodeCorrupt;
+    }
+    // The index is recorded before the picture is decoded; a scan the
+    // scanner cannot read (corrupt restart markers) leaves the picture
+    // without one.
+    std::unique_ptr<void, decltype(&std::free)> index(nullptr, &std::free);
+    if (record) {
+        void* block = nullptr;
+        if (record_index(&block) == kDecodeNoMemory) {
+            destroy_library();
+            return kDecodeFailed;
+        }
+        index.reset(block);
+    }
+    if (region && load_region(request, result.decoded)) {
+        destroy_library();
+        return kDecodeFailed;
+    }
+    if (int st = start_decompress(request)) return st;
     try {
         std::size_t buffers = cmyk_ ? static_cast<std::size_t>(std::max(1, std::min(cinfo_.rec_outbuf_height, 16))) : 0;
         std::size_t bytes = std::size_t{cinfo_.output_width} * static_cast<std::size_t>(cinfo_.output_components);
@@ -253,7 +323,8 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
             return st;
         }
     }
-    std::memset(result.decoded, 0, sizeof result.decoded);
+    if (!region) std::memset(result.decoded, 0, sizeof result.decoded);
+    result.region_index = index.release();
     destroy_library();
     return kDecodeOk;
 }
@@ -338,7 +409,8 @@ int JpegDecoder::begin_row_decoding(const DecodeRequest& request, RowFormat& for
     if (request.page != 0) return kDecodeNoSuchPage;
     if (request.flags & (kDecodeRegion | kDecodeRecordIndex | kDecodeIndexOnly))
         return kDecodeNotSupported;
-    if (int st = prepare_decompress(request)) return st;
+    if (int st = create_library(source_, start_, false)) return st;
+    if (int st = start_decompress(request)) return st;
     std::size_t bytes = std::size_t{cinfo_.output_width} * static_cast<std::size_t>(cinfo_.output_components);
     row_buffers_.assign(cmyk_ ? static_cast<std::size_t>(std::max(1, std::min(cinfo_.rec_outbuf_height, 16))) : 0,
                         std::vector<std::uint8_t>(bytes));

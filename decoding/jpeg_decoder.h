@@ -9,12 +9,27 @@
 //
 // The start-of-image marker may sit anywhere in the first 1024 bytes.
 // Library errors become statuses: -7 while reading headers, -1 during
-// decompression. Region decoding and region-index recording (request flags
-// 1, 2 and 8) are not supported here (-4).
+// decompression.
+//
+// Region index (baseline files only, ImageInfo flag 8; others get -4):
+// - flag 2 records the index (jpeg_region_index.h) beside a whole-image
+//   decode and returns it in result.region_index; a scan with restart
+//   markers out of order leaves the picture without an index.
+// - flags 2 + 8 record the index only, walking the entropy-coded data
+//   without making pixels; a scan that cannot be indexed returns -7.
+// - flag 1 decodes the rectangle request.source (left, top, right, bottom)
+//   through request.region_index (jpeg_region_transcoder.h), scaled from the
+//   target size like a page, and reports the decoded rectangle, which is
+//   aligned to MCUs and covers the requested one, in result.decoded. -1
+//   without an index, together with flag 2, for a rectangle that is empty
+//   or not inside the image, or for an index that is not this file's.
+// Region and recording requests are never served from the Exif thumbnail.
+// Row decoding does not take these flags (-4).
 #pragma once
 
 #include "decoding/data_source.h"
 #include "decoding/image_decoder.h"
+#include "decoding/jpeg_entropy_scanner.h"
 #include "decoding/jpeg_library.h"
 #include "imaging/dib.h"
 
@@ -59,8 +74,11 @@ private:
 
     int read_header();
     void destroy_library();
-    int create_library(bool keep_markers);
-    int prepare_decompress(const DecodeRequest& request);
+    int create_library(const ImageDataSource& source, std::uint32_t start, bool keep_markers);
+    int start_decompress(const DecodeRequest& request);
+    int scan_layout(ScanLayout& layout);
+    int record_index(void** index);
+    int load_region(const DecodeRequest& request, std::int32_t decoded[4]);
     int read_output_row(std::uint8_t* destination);
     void probe_thumbnail();
 
@@ -70,6 +88,8 @@ private:
     JpegErrorManager errors_{};
     JpegSourceManager source_manager_{};
     bool library_ = false;
+    std::uint32_t input_size_ = 0;  // bytes the library reads from
+    std::vector<std::uint8_t> region_jpeg_;  // the small JPEG of a region decode
     bool opened_ = false;
     int open_status_ = kDecodeOk;
     ImageInfo facts_{};

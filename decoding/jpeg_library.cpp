@@ -59,7 +59,35 @@ void skip_input_data(j_decompress_ptr cinfo, long count) {
 
 void term_source(j_decompress_ptr) {}
 
+JpegSourceManager& manager_of(jpeg_decompress_struct& cinfo) {
+    auto* m = reinterpret_cast<JpegSourceManager*>(cinfo.src);
+    if (m->source.size == 0 || !m->source.data) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
+    return *m;
+}
+
 }  // namespace
+
+std::uint32_t jpeg_source_tell(jpeg_decompress_struct& cinfo) {
+    JpegSourceManager& m = manager_of(cinfo);
+    // After the end of the data the library reads the inserted marker.
+    if (m.pub.next_input_byte >= kEndOfImage && m.pub.next_input_byte <= kEndOfImage + 2) return m.position;
+    return m.position - static_cast<std::uint32_t>(m.pub.bytes_in_buffer);
+}
+
+bool jpeg_source_seek(jpeg_decompress_struct& cinfo, std::uint32_t offset) {
+    JpegSourceManager& m = manager_of(cinfo);
+    const ImageDataSource& s = m.source;
+    if (offset > s.size) return false;
+    std::uint32_t available = m.position;
+    if (offset >= m.position) {
+        available = ensure_available(s, static_cast<std::uint32_t>(std::min<std::uint64_t>(s.size, std::uint64_t{offset} + 10000)));
+        if (available < offset) return false;
+    }
+    m.pub.next_input_byte = s.data + offset;
+    m.pub.bytes_in_buffer = available - offset;
+    m.position = available;
+    return true;
+}
 
 void jpeg_install_errors(jpeg_decompress_struct& cinfo, JpegErrorManager& errors) {
     cinfo.err = jpeg_std_error(&errors.pub);

@@ -9,6 +9,8 @@
 // given offset, asking the source for 10000 bytes more at a time. At the end
 // of the data it issues the library's premature-end warning and hands over
 // an end-of-image marker, so a truncated file decodes as far as it goes.
+// jpeg_source_tell and jpeg_source_seek tell and move the reading position
+// in offsets from the start of the data.
 #pragma once
 
 #include "decoding/decoder_records.h"
@@ -41,5 +43,16 @@ struct JpegSourceManager {
 // outlive the decompression).
 void jpeg_install_source(jpeg_decompress_struct& cinfo, JpegSourceManager& manager,
                          const ImageDataSource& source, std::uint32_t start);
+
+// The offset, from the start of the data, of the next byte the library will
+// read. A library error (jumps) for a source of size 0.
+std::uint32_t jpeg_source_tell(jpeg_decompress_struct& cinfo);
+
+// Positions the reader at `offset` from the start of the data, first making
+// the data available up to offset + 10000 (at most the size) when the offset
+// lies beyond the bytes handed over so far. False (and no move) when the
+// offset is beyond the size or the bytes cannot be made available. A
+// library error (jumps) for a source of size 0.
+bool jpeg_source_seek(jpeg_decompress_struct& cinfo, std::uint32_t offset);
 
 }  // namespace qelvio::decoding
