@@ -240,13 +240,14 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
     if (region && (record || !request.region_index)) return kDecodeFailed;
     if (record && !(facts_.flags & kImageBaseline)) return kDecodeNotSupported;
     if (!thumbnail_probed_) probe_thumbnail();
-    // The Exif thumbnail serves small targets of its own orientation. A
-    // request without a target size wants the image itself; a region or an
-    // index cannot come from the thumbnail.
+    // The Exif thumbnail serves small targets of its own orientation; a
+    // square target (a folder's thumbnails) takes either. A request without
+    // a target size wants the image itself; a region or an index cannot
+    // come from the thumbnail.
     const std::uint32_t tw = request.target_width, th = request.target_height;
+    const bool same_orientation = tw == th || (th < tw) == (thumbnail_facts_.height < thumbnail_facts_.width);
     if (!(request.flags & kDecodeNoThumbnail) && !region && !record && thumbnail_ && tw && th &&
-        thumbnail_facts_.width >= tw && thumbnail_facts_.height >= th &&
-        (th < tw) == (thumbnail_facts_.height < thumbnail_facts_.width)) {
+        thumbnail_facts_.width >= tw && thumbnail_facts_.height >= th && same_orientation) {
         if (thumbnail_->PageDecode(request, result) == kDecodeOk) return kDecodeOk;
     }
     thumbnail_.reset();

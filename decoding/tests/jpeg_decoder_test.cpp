@@ -214,7 +214,7 @@ TEST(JpegDecoder, FactsPagesAndFlags) {
     }
 }
 
-// Embedded Exif thumbnails serve small targets of their orientation.
+// Embedded Exif thumbnails serve small targets of their orientation (or square ones).
 TEST(JpegDecoder, ExifThumbnailSubstitution) {
     test::TempDir dir;
     std::string main = dir.path("main.jpg");
@@ -226,7 +226,8 @@ TEST(JpegDecoder, ExifThumbnailSubstitution) {
         std::uint32_t tw, th, flags;
         int width, height;  // expected output
     } cases[] = {
-        {"land.jpg", 64, 64, 0, 200, 150},                  // a square target is not landscape
+        {"land.jpg", 64, 64, 0, 160, 120},                  // a square target takes either orientation
+        {"port.jpg", 64, 64, 0, 120, 160},
         {"land.jpg", 160, 120, 0, 160, 120},
         {"land.jpg", 64, 48, 0, 80, 60},                    // thumbnail at 1/2
         {"land.jpg", 161, 120, 0, 200, 150},                // thumbnail too narrow: main at 1/8
