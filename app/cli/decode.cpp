@@ -2,39 +2,19 @@
 // target size (the decoders' reduced-size paths), and writes the bitmap as
 // a BMP file.
 #include "app/cli/command.h"
+#include "app/cli/bmp_file.h"
 #include "app/cli/image_file.h"
 
 #include "decoding/bitmap_output.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace qelvio::cli {
 namespace {
 
 constexpr const char* usage_text = "usage: qelvio-cli decode FILE [--size WxH] [--page N] --out OUT.bmp\n";
-
-void put(std::ofstream& out, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-// Writes the decoded header block and pixels as a BMP file.
-bool write_bmp(const std::string& path, const decoding::DecodeResult& result) {
-    const std::size_t header = decoding::bitmap_header_size(result.header);
-    const imaging::BitmapInfoHeader* h = decoding::header_fields(result.header);
-    const std::uint64_t stride = decoding::bitmap_stride(static_cast<std::uint64_t>(std::abs(h->width)), h->bit_count);
-    const std::uint64_t pixels = stride * static_cast<std::uint64_t>(std::abs(h->height));
-    if (pixels > result.bitmap->size || 14 + header + pixels > UINT32_MAX) return false;
-    std::ofstream out(path, std::ios::binary);
-    out.write("BM", 2);
-    put(out, static_cast<std::uint32_t>(14 + header + pixels), 4);
-    put(out, 0, 4);
-    put(out, static_cast<std::uint32_t>(14 + header), 4);
-    out.write(reinterpret_cast<const char*>(result.header), static_cast<std::streamsize>(header));
-    out.write(reinterpret_cast<const char*>(result.bitmap->bits), static_cast<std::streamsize>(pixels));
-    return static_cast<bool>(out);
-}
 
 }  // namespace
 
@@ -65,11 +45,7 @@ int run_decode(const Args& args) {
         return 2;
     }
     ImageFile file(input);
-    if (file.status()) {
-        std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(),
-                     file.status() == 1 ? "cannot read the file" : decoder_status_text(file.status()).c_str());
-        return 1;
-    }
+    if (report_open_failure(file, input)) return 1;
     // Page information first: it checks the page and moves forward-only
     // decoders (animated GIF) to it.
     decoding::PageInfo page_info{};
@@ -86,15 +62,7 @@ int run_decode(const Args& args) {
         std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(), decoder_status_text(st).c_str());
         return 1;
     }
-    bool written = write_bmp(output, result);
-    const imaging::BitmapInfoHeader* h = decoding::header_fields(result.header);
-    if (written) std::printf("%s: %d x %d, %d bits\n", output.c_str(), std::abs(h->width), std::abs(h->height), h->bit_count);
-    decoding::release_decode_result(result);
-    if (!written) {
-        std::fprintf(stderr, "qelvio-cli: %s: cannot write the file\n", output.c_str());
-        return 1;
-    }
-    return 0;
+    return write_decoded(output, result);
 }
 
 }  // namespace qelvio::cli
