@@ -15,6 +15,7 @@ int run_open(const Args& args);
 int run_transform(const Args& args);
 int run_info(const Args& args);
 int run_decode(const Args& args);
+int run_region(const Args& args);
 int run_thumbs(const Args& args);
 int run_annotate(const Args& args);
 int run_audio(const Args& args);
@@ -36,6 +37,7 @@ const Command commands[] = {
      qelvio::cli::run_transform},
     {"info", "info FILE...", qelvio::cli::run_info},
     {"decode", "decode FILE [--size WxH] [--page N] --out OUT.bmp", qelvio::cli::run_decode},
+    {"region", "region FILE --rect L,T,R,B [--scale S] --out OUT.bmp", qelvio::cli::run_region},
     {"thumbs", "thumbs FOLDER", qelvio::cli::run_thumbs},
     {"annotate", "annotate FILE [--description T] [--artist T] [--copyright T] [--convert keep|replace]",
      qelvio::cli::run_annotate},

@@ -212,6 +212,19 @@ int JpegDecoder::record_index(void** index) {
     return record_region_index(layout, source_.data, available, index);
 }
 
+int JpegDecoder::region_index_bytes(std::uint64_t* bytes) {
+    if (int st = open(nullptr)) return st;
+    if (!(facts_.flags & kImageBaseline)) return kDecodeNotSupported;
+    if (int st = create_library(source_, start_, false)) return st;
+    ScanLayout layout;
+    const int st = scan_layout(layout);
+    destroy_library();
+    if (st) return st;
+    *bytes = region_index_size(region_index_interval(layout.mcus_across, layout.mcu_rows), layout.mcus_across,
+                               layout.mcu_rows);
+    return kDecodeOk;
+}
+
 // Replaces the file's decompression by one over a small JPEG of the decoded
 // rectangle's MCUs, made through the region index; stores that rectangle.
 int JpegDecoder::load_region(const DecodeRequest& request, std::int32_t decoded[4]) {

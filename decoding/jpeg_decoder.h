@@ -56,6 +56,11 @@ public:
     int end_row_decoding() override { return kDecodeOk; }
     int extract_audio(const AudioRequest& request) override;
 
+    // The size in bytes of the region index a recording request returns for
+    // this file (4 + 40 per point); kDecodeNotSupported when the file cannot
+    // have one.
+    int region_index_bytes(std::uint64_t* bytes);
+
     // The scale denominator (1, 2, 4 or 8) for a target size.
     static int scale_denominator(std::uint32_t width, std::uint32_t height,
                                  std::uint32_t target_width, std::uint32_t target_height);

@@ -4,6 +4,7 @@
 #include "decoding/jpeg_library.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace qelvio::decoding {
@@ -188,7 +189,27 @@ void EntropyScanner::restore(const EntropyState& state) {
 // Fetches bytes until the buffer holds more than 56 bits, undoing 0xFF 0x00
 // stuffing; stops at a marker (0xFF, any 0xFF fill, then a non-zero byte) or
 // at the end of the data.
-void EntropyScanner::fill() {
+inline void EntropyScanner::fill() {
+    EntropyState& s = state_;
+    // Common case: the next eight bytes hold no 0xFF, so whole bytes go in
+    // at once.
+    if (!s.marker && std::uint64_t{s.position} + 8 <= size_) {
+        std::uint64_t word;
+        std::memcpy(&word, data_ + s.position, 8);
+        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+        const std::uint64_t inverted = ~word;
+        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+            const int bytes = (64 - s.bits) >> 3;
+            s.buffer |= (word & (~std::uint64_t{0} << (64 - 8 * bytes))) >> s.bits;
+            s.bits += 8 * bytes;
+            s.position += static_cast<std::uint32_t>(bytes);
+            return;
+        }
+    }
+    fill_bytewise();
+}
+
+void EntropyScanner::fill_bytewise() {
     EntropyState& s = state_;
     while (s.bits <= 56 && !s.marker) {
         if (s.position >= size_) {
@@ -214,13 +235,13 @@ void EntropyScanner::fill() {
     }
 }
 
-// Makes sure 32 bits can be consumed: real ones, or past a marker zeros
-// (drop() notes when zeros are actually used).
-void EntropyScanner::need(int n) {
+// Makes sure n bits (at most 32) can be consumed: real ones, or past a
+// marker zeros (get_bits notes when zeros are actually used).
+inline void EntropyScanner::need(int n) {
     if (state_.bits < n) fill();
 }
 
-int EntropyScanner::get_bits(int n) {
+inline int EntropyScanner::get_bits(int n) {
     const int v = static_cast<int>(peek(n));
     drop(n);
     if (state_.bits < 0) {
@@ -242,7 +263,7 @@ int EntropyScanner::slow_symbol(const Table& t) {
     return 0;
 }
 
-int EntropyScanner::decode_symbol(const Table& t) {
+inline int EntropyScanner::decode_symbol(const Table& t) {
     const std::uint16_t e = t.fast[peek(kLookahead)];
     if (e) {
         get_bits(e >> 8);
@@ -251,7 +272,7 @@ int EntropyScanner::decode_symbol(const Table& t) {
     return slow_symbol(t);
 }
 
-int EntropyScanner::decode_dc(int block) {
+inline int EntropyScanner::decode_dc(int block) {
     const int j = block_component_[block];
     need(32);
     const int size = decode_symbol(dc_[layout_.scan[j].dc_table]);
@@ -260,7 +281,7 @@ int EntropyScanner::decode_dc(int block) {
     return state_.dc[j];
 }
 
-void EntropyScanner::skip_ac(const Table& t) {
+inline void EntropyScanner::skip_ac(const Table& t) {
     int k = 1;
     while (k < 64) {
         need(32);

@@ -117,6 +117,7 @@ private:
 
     static void build(const HuffmanSpec& spec, bool ac, Table& table);
     void fill();
+    void fill_bytewise();
     void need(int n);
     std::uint32_t peek(int n) const { return static_cast<std::uint32_t>(state_.buffer >> (64 - n)); }
     void drop(int n) {

@@ -57,8 +57,15 @@ for path, name in (('file:\\\\\\a.jpg', 'OLM1.jpg'), ('file:\\\\\\b.jpg', '')):
 open(sys.argv[1], 'wb').write(out + struct.pack('<I', 0))
 PY
 
+mkdir -p seeds/jpeg_region
+cjpeg -sample 2x2 -restart 1 pic.ppm > seeds/jpeg_region/a.jpg
+cjpeg -sample 2x1 pic.ppm > seeds/jpeg_region/b.jpg
+cjpeg -grayscale -restart 2B pic.ppm > seeds/jpeg_region/c.jpg
+convert pic.ppm -colorspace CMYK -sampling-factor 1x1 seeds/jpeg_region/d.jpg
+head -c 300 seeds/jpeg_region/a.jpg > seeds/jpeg_region/e.jpg
+
 failures=0
-for target in ${FUZZ_TARGETS:-bmp gif jpeg tiff exif segments wav thumbindex}; do
+for target in ${FUZZ_TARGETS:-bmp gif jpeg tiff exif segments wav thumbindex jpeg_region}; do
     fuzzer="$build/fuzz/fuzz_$target"
     if [[ ! -x $fuzzer ]]; then
         echo "FAIL $target: $fuzzer not built"

@@ -3,6 +3,7 @@
 #include "decoding/bitmap_output.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 
 namespace qelvio::cli {
@@ -27,6 +28,18 @@ bool write_bmp(const std::string& path, const imaging::Dib& dib) {
     out.write(reinterpret_cast<const char*>(dib.header), static_cast<std::streamsize>(header));
     out.write(reinterpret_cast<const char*>(dib.pixels), static_cast<std::streamsize>(pixels));
     return static_cast<bool>(out);
+}
+
+int write_decoded(const std::string& path, decoding::DecodeResult& result) {
+    imaging::DibPtr dib = decoding::take_decode_result(result);
+    decoding::release_decode_result(result);
+    if (!dib || !write_bmp(path, *dib)) {
+        std::fprintf(stderr, "qelvio-cli: %s: cannot write the file\n", path.c_str());
+        return 1;
+    }
+    std::printf("%s: %d x %d, %d bits\n", path.c_str(), imaging::DibWidth(*dib), imaging::DibHeight(*dib),
+                imaging::DibBitCount(*dib));
+    return 0;
 }
 
 }  // namespace qelvio::cli

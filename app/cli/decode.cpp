@@ -8,8 +8,8 @@
 #include "decoding/bitmap_output.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace qelvio::cli {
 namespace {
@@ -45,11 +45,7 @@ int run_decode(const Args& args) {
         return 2;
     }
     ImageFile file(input);
-    if (file.status()) {
-        std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(),
-                     file.status() == 1 ? "cannot read the file" : decoder_status_text(file.status()).c_str());
-        return 1;
-    }
+    if (report_open_failure(file, input)) return 1;
     // Page information first: it checks the page and moves forward-only
     // decoders (animated GIF) to it.
     decoding::PageInfo page_info{};
@@ -66,17 +62,7 @@ int run_decode(const Args& args) {
         std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(), decoder_status_text(st).c_str());
         return 1;
     }
-    imaging::DibPtr dib = decoding::take_decode_result(result);
-    decoding::release_decode_result(result);
-    bool written = dib && write_bmp(output, *dib);
-    if (written)
-        std::printf("%s: %d x %d, %d bits\n", output.c_str(), imaging::DibWidth(*dib), imaging::DibHeight(*dib),
-                    imaging::DibBitCount(*dib));
-    if (!written) {
-        std::fprintf(stderr, "qelvio-cli: %s: cannot write the file\n", output.c_str());
-        return 1;
-    }
-    return 0;
+    return write_decoded(output, result);
 }
 
 }  // namespace qelvio::cli

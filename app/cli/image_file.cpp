@@ -2,6 +2,8 @@
 
 #include "platform/text.h"
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -41,6 +43,13 @@ ImageFile::ImageFile(const std::string& path) : manager_(decoding::PluginManager
 ImageFile::~ImageFile() {
     if (module_ && decoder_) manager_.close_decoder(*module_, decoder_);
     if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+}
+
+bool report_open_failure(const ImageFile& file, const std::string& path) {
+    if (file.status() == 0) return false;
+    std::fprintf(stderr, "qelvio-cli: %s: %s\n", path.c_str(),
+                 file.status() == 1 ? "cannot read the file" : decoder_status_text(file.status()).c_str());
+    return true;
 }
 
 std::string decoder_status_text(int status) {

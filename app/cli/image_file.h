@@ -37,6 +37,10 @@ private:
     int status_ = 1;
 };
 
+// When the file did not open: prints why on stderr ("qelvio-cli: PATH:
+// cannot read the file", or the decoder status) and returns true.
+bool report_open_failure(const ImageFile& file, const std::string& path);
+
 // A short text for a decoder status ("no such page (-9)").
 std::string decoder_status_text(int status);
 

@@ -60,5 +60,18 @@ printf 'not an image' > "$work/bad.jpg"
 "$cli" info "$work/bad.jpg" 2> "$work/err" > /dev/null
 check "not an image" "1 qelvio-cli: $work/bad.jpg: no decoder accepts the file (-6)" "$? $(cat "$work/err")"
 
+# region: a rectangle of a 4:4:4 file at half scale equals the same part of
+# djpeg's half-scale decode; the index holds 3 points for each of 19 MCU rows.
+convert -size 200x150 plasma:red-blue -depth 8 "$work/r.ppm"
+cjpeg -sample 1x1 -outfile "$work/r.jpg" "$work/r.ppm"
+out=$("$cli" region "$work/r.jpg" --rect 40,24,104,88 --scale 500 --out "$work/r.bmp")
+check "region index line" "index: 2284 bytes" "$(printf '%s\n' "$out" | sed -n 's/, [0-9.]* ms$//p' | head -1)"
+check "region rectangle" "region: 40,24,104,88" "$(printf '%s\n' "$out" | sed -n '2s/ decoded in.*//p')"
+djpeg -scale 1/2 -bmp -outfile "$work/rhalf.bmp" "$work/r.jpg"
+convert "$work/rhalf.bmp" -crop 32x32+20+12 +repage "$work/rcrop.bmp"
+check "region pixels" "0" "$(compare -metric AE "$work/r.bmp" "$work/rcrop.bmp" null: 2>&1)"
+"$cli" region "$work/r.jpg" --rect 150,100,201,150 --out "$work/x.bmp" 2> "$work/err" > /dev/null
+check "region outside" "1 qelvio-cli: $work/r.jpg: failed (-1)" "$? $(cat "$work/err")"
+
 ((failures == 0)) && echo "all cli decode checks passed"
 exit $((failures > 0))
