@@ -121,16 +121,17 @@ int JpegDecoder::scale_denominator(std::uint32_t width, std::uint32_t height,
 }
 
 // Sets the library's options for the request (scale from the target size
-// and the size of the image the library has read) and starts decompressing.
-int JpegDecoder::start_decompress(const DecodeRequest& request) {
+// and the size of the image, or of the decoded rectangle for a region) and
+// starts decompressing.
+int JpegDecoder::start_decompress(const DecodeRequest& request, std::uint32_t width, std::uint32_t height) {
     if (!library_) return kDecodeFailed;
     if (setjmp(errors_.jump)) {
         destroy_library();
         return kDecodeFailed;
     }
     cinfo_.scale_num = 1;
-    cinfo_.scale_denom = static_cast<unsigned>(scale_denominator(
-        cinfo_.image_width, cinfo_.image_height, request.target_width, request.target_height));
+    cinfo_.scale_denom = static_cast<unsigned>(
+        scale_denominator(width, height, request.target_width, request.target_height));
     cinfo_.dct_method = JDCT_ISLOW;
     cinfo_.do_fancy_upsampling = TRUE;
     cinfo_.buffered_image = FALSE;
@@ -226,10 +227,9 @@ int JpegDecoder::region_index_bytes(std::uint64_t* bytes) {
 }
 
 // Replaces the file's decompression by one over a small JPEG of the decoded
-// rectangle's MCUs, made through the region index; stores that rectangle.
-int JpegDecoder::load_region(const DecodeRequest& request, std::int32_t decoded[4]) {
+// rectangle's MCUs and their margin, made through the region index.
+int JpegDecoder::load_region(const DecodeRequest& request, RegionRectangle& rectangle) {
     ScanLayout layout;
-    RegionRectangle rectangle;
     RegionIndexReader index;
     const std::uint32_t available = ensure_available(source_, source_.size);
     if (scan_layout(layout) || !region_rectangle(layout, request.source, rectangle) ||
@@ -241,7 +241,6 @@ int JpegDecoder::load_region(const DecodeRequest& request, std::int32_t decoded[
                        0, false))
         return kDecodeFailed;
     cinfo_.jpeg_color_space = colour_space;  // the small file has no JFIF or Adobe segment
-    std::copy(rectangle.pixels, rectangle.pixels + 4, decoded);
     return kDecodeOk;
 }
 
@@ -285,11 +284,31 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
         }
         index.reset(block);
     }
-    if (region && load_region(request, result.decoded)) {
+    RegionRectangle rectangle{};
+    if (region && load_region(request, rectangle)) {
         destroy_library();
         return kDecodeFailed;
     }
-    if (int st = start_decompress(request)) return st;
+    // A region is scaled as its decoded rectangle alone would be; of the
+    // small file's output only that rectangle's rows and columns are kept.
+    const std::int32_t* decoded = rectangle.pixels;
+    std::uint32_t base_width = cinfo_.image_width, base_height = cinfo_.image_height;
+    if (region) {
+        base_width = static_cast<std::uint32_t>(decoded[2] - decoded[0]);
+        base_height = static_cast<std::uint32_t>(decoded[3] - decoded[1]);
+    }
+    if (int st = start_decompress(request, base_width, base_height)) return st;
+    const std::uint32_t denominator = cinfo_.scale_denom;
+    const std::uint32_t skip_columns = static_cast<std::uint32_t>(decoded[0] - rectangle.transcoded[0]) / denominator;
+    const std::uint32_t skip_rows = static_cast<std::uint32_t>(decoded[1] - rectangle.transcoded[1]) / denominator;
+    const std::uint32_t output_width = region ? (base_width + denominator - 1) / denominator : cinfo_.output_width;
+    const std::uint32_t output_height = region ? (base_height + denominator - 1) / denominator : cinfo_.output_height;
+    if (std::uint64_t{skip_columns} + output_width > cinfo_.output_width ||
+        std::uint64_t{skip_rows} + output_height > cinfo_.output_height) {
+        destroy_library();
+        return kDecodeFailed;
+    }
+    const bool crop = output_width != cinfo_.output_width || output_height != cinfo_.output_height;
     try {
         std::size_t buffers = cmyk_ ? static_cast<std::size_t>(std::max(1, std::min(cinfo_.rec_outbuf_height, 16))) : 0;
         std::size_t bytes = std::size_t{cinfo_.output_width} * static_cast<std::size_t>(cinfo_.output_components);
@@ -309,8 +328,16 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
     }
 
     const int bits = cinfo_.output_components == 1 ? 8 : 24;
-    const auto width = static_cast<std::int32_t>(cinfo_.output_width);
-    const auto height = static_cast<std::int32_t>(cinfo_.output_height);
+    const auto width = static_cast<std::int32_t>(output_width);
+    const auto height = static_cast<std::int32_t>(output_height);
+    // A cropped row is read whole into `line`, then the rectangle's pixels copied.
+    std::vector<std::uint8_t> line;
+    try {
+        if (crop) line.resize(std::size_t{cinfo_.output_width} * static_cast<std::size_t>(bits / 8));
+    } catch (const std::bad_alloc&) {
+        destroy_library();
+        return kDecodeNoMemory;
+    }
     if (create_output(width, height, bits, result)) {
         platform::debug_trace(u"PageDecode: couldn't allocate io->pdib (%d bytes)", bits == 8 ? 1064 : 40);
         destroy_library();
@@ -323,7 +350,14 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
             grey[i] = {v, v, v, v};
         }
     }
-    const std::size_t stride = bitmap_stride(cinfo_.output_width, static_cast<std::uint32_t>(bits));
+    const std::size_t stride = bitmap_stride(output_width, static_cast<std::uint32_t>(bits));
+    for (std::uint32_t r = 0; r < skip_rows; ++r) {
+        if (int st = read_output_row(line.data())) {
+            release_decode_result(result);
+            destroy_library();
+            return st;
+        }
+    }
     for (std::int32_t r = 1; r <= height; ++r) {
         if (request.progress && !request.progress(request.user, r, height)) {
             release_decode_result(result);
@@ -331,13 +365,19 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
             return kDecodeCancelled;
         }
         std::uint8_t* row = result.bitmap->bits + stride * static_cast<std::size_t>(height - r);
-        if (int st = read_output_row(row)) {
+        if (int st = read_output_row(crop ? line.data() : row)) {
             release_decode_result(result);
             destroy_library();
             return st;
         }
+        if (crop)
+            std::memcpy(row, line.data() + std::size_t{skip_columns} * static_cast<std::size_t>(bits / 8),
+                        std::size_t{output_width} * static_cast<std::size_t>(bits / 8));
     }
-    if (!region) std::memset(result.decoded, 0, sizeof result.decoded);
+    if (region)
+        std::copy(decoded, decoded + 4, result.decoded);
+    else
+        std::memset(result.decoded, 0, sizeof result.decoded);
     result.region_index = index.release();
     destroy_library();
     return kDecodeOk;
@@ -424,7 +464,7 @@ int JpegDecoder::begin_row_decoding(const DecodeRequest& request, RowFormat& for
     if (request.flags & (kDecodeRegion | kDecodeRecordIndex | kDecodeIndexOnly))
         return kDecodeNotSupported;
     if (int st = create_library(source_, start_, false)) return st;
-    if (int st = start_decompress(request)) return st;
+    if (int st = start_decompress(request, cinfo_.image_width, cinfo_.image_height)) return st;
     std::size_t bytes = std::size_t{cinfo_.output_width} * static_cast<std::size_t>(cinfo_.output_components);
     row_buffers_.assign(cmyk_ ? static_cast<std::size_t>(std::max(1, std::min(cinfo_.rec_outbuf_height, 16))) : 0,
                         std::vector<std::uint8_t>(bytes));

@@ -39,6 +39,8 @@
 
 namespace qelvio::decoding {
 
+struct RegionRectangle;
+
 class JpegDecoder : public ImageDecoder {
 public:
     explicit JpegDecoder(const ImageDataSource& source);
@@ -80,10 +82,10 @@ private:
     int read_header();
     void destroy_library();
     int create_library(const ImageDataSource& source, std::uint32_t start, bool keep_markers);
-    int start_decompress(const DecodeRequest& request);
+    int start_decompress(const DecodeRequest& request, std::uint32_t width, std::uint32_t height);
     int scan_layout(ScanLayout& layout);
     int record_index(void** index);
-    int load_region(const DecodeRequest& request, std::int32_t decoded[4]);
+    int load_region(const DecodeRequest& request, RegionRectangle& rectangle);
     int read_output_row(std::uint8_t* destination);
     void probe_thumbnail();
 

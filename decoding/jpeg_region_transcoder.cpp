@@ -193,10 +193,21 @@ bool region_rectangle(const ScanLayout& l, const std::int32_t source[4], RegionR
     out.pixels[1] = static_cast<std::int32_t>(y0);
     out.pixels[2] = static_cast<std::int32_t>(x1);
     out.pixels[3] = static_cast<std::int32_t>(y1);
-    out.mcus[0] = x0 / l.mcu_width;
-    out.mcus[1] = y0 / l.mcu_height;
-    out.mcus[2] = std::min((x1 + l.mcu_width - 1) / l.mcu_width, l.mcus_across);
-    out.mcus[3] = std::min((y1 + l.mcu_height - 1) / l.mcu_height, l.mcu_rows);
+    // Upsampling reaches one chroma sample across the rectangle's edges;
+    // one MCU of margin holds it.
+    bool subsampled = false;
+    for (int i = 0; i < l.components; ++i)
+        subsampled = subsampled || l.frame[i].h != l.max_h || l.frame[i].v != l.max_v;
+    const std::uint32_t margin = subsampled ? 1 : 0;
+    const std::uint32_t first_column = x0 / l.mcu_width, first_row = y0 / l.mcu_height;
+    out.mcus[0] = first_column - std::min(margin, first_column);
+    out.mcus[1] = first_row - std::min(margin, first_row);
+    out.mcus[2] = std::min((x1 + l.mcu_width - 1) / l.mcu_width + margin, l.mcus_across);
+    out.mcus[3] = std::min((y1 + l.mcu_height - 1) / l.mcu_height + margin, l.mcu_rows);
+    out.transcoded[0] = static_cast<std::int32_t>(out.mcus[0] * l.mcu_width);
+    out.transcoded[1] = static_cast<std::int32_t>(out.mcus[1] * l.mcu_height);
+    out.transcoded[2] = static_cast<std::int32_t>(std::min(std::uint64_t{out.mcus[2]} * l.mcu_width, std::uint64_t{l.width}));
+    out.transcoded[3] = static_cast<std::int32_t>(std::min(std::uint64_t{out.mcus[3]} * l.mcu_height, std::uint64_t{l.height}));
     return true;
 }
 
@@ -206,8 +217,8 @@ int transcode_region(const ScanLayout& l, const std::uint8_t* data, std::uint32_
     const std::uint32_t left = r.mcus[0], top = r.mcus[1], right = r.mcus[2], bottom = r.mcus[3];
     if (left >= right || top >= bottom || right > l.mcus_across || bottom > l.mcu_rows) return kDecodeFailed;
     BaselineWriter writer(jpeg);
-    writer.headers(l, static_cast<std::uint32_t>(r.pixels[2] - r.pixels[0]),
-                   static_cast<std::uint32_t>(r.pixels[3] - r.pixels[1]), right - left);
+    writer.headers(l, static_cast<std::uint32_t>(r.transcoded[2] - r.transcoded[0]),
+                   static_cast<std::uint32_t>(r.transcoded[3] - r.transcoded[1]), right - left);
     auto scanner = std::make_unique<EntropyScanner>(l, data, size);
     std::int16_t blocks[10][64];
     const std::uint32_t interval = index.interval();

@@ -11,6 +11,14 @@
 // symbol); a restart marker after every MCU row lets each row start its DC
 // predictions afresh. Its colour space is the file's: the caller tells
 // libjpeg after reading the small file's header.
+//
+// With subsampled chroma the small JPEG also holds one MCU on each side of
+// the decoded rectangle where the image has one: libjpeg's upsampling of
+// the rectangle's edge pixels then sees the same chroma neighbours as in a
+// decode of the whole file, and the caller keeps only the rectangle's pixels
+// of the output. The margin is whole MCUs (8 to 32 pixels), so at the DCT
+// scales 1/2, 1/4 and 1/8 the rectangle still starts on a whole output
+// pixel.
 #pragma once
 
 #include "decoding/jpeg_entropy_scanner.h"
@@ -22,11 +30,13 @@
 namespace qelvio::decoding {
 
 struct RegionRectangle {
-    std::int32_t pixels[4];    // decoded rectangle: left, top, right, bottom in image pixels
-    std::uint32_t mcus[4];     // the same in MCU columns and rows (right and bottom exclusive)
+    std::int32_t pixels[4];      // decoded rectangle: left, top, right, bottom in image pixels
+    std::int32_t transcoded[4];  // what the small JPEG holds: the decoded rectangle and its margin
+    std::uint32_t mcus[4];       // the same in MCU columns and rows (right and bottom exclusive)
 };
 
-// The decoded rectangle for a requested one (left, top, right, bottom):
+// The decoded rectangle for a requested one (left, top, right, bottom),
+// and the MCUs to transcode for it (with the margin above):
 // left and top moved back to the alignment unit, right and bottom rounded
 // up to it but kept inside the image. The unit is 16 × 8 for MCUs of four
 // blocks whose largest horizontal sampling factor is at least the largest
