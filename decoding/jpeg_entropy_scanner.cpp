@@ -10,7 +10,7 @@
 namespace qelvio::decoding {
 namespace {
 
-void copy_table(const JHUFF_TBL& from, HuffmanSpec& to) {
+void copy_table(const JHUFF_TBL& from, HuffmanCodes& to) {
     std::memcpy(to.counts, from.bits, sizeof to.counts);
     std::memcpy(to.symbols, from.huffval, sizeof to.symbols);
 }
@@ -18,7 +18,7 @@ void copy_table(const JHUFF_TBL& from, HuffmanSpec& to) {
 // The code space of a table is valid (no code overflows its length) and it
 // has at most 256 symbols; DC tables hold only sizes up to 15. libjpeg
 // refuses the same tables when it starts decompressing.
-bool valid_table(const HuffmanSpec& t, bool ac) {
+bool valid_table(const HuffmanCodes& t, bool ac) {
     int total = 0;
     std::uint32_t code = 0;
     for (int length = 1; length <= 16; ++length) {
@@ -39,11 +39,11 @@ int huff_extend(int value, int size) {
 
 }  // namespace
 
-const HuffmanSpec& standard_huffman_table(bool ac, int slot) {
+const HuffmanCodes& standard_huffman_table(bool ac, int slot) {
     // Taken once from libjpeg's compressor defaults, which install the
     // tables of the JPEG standard's annex K in slots 0 and 1.
     static const struct Tables {
-        HuffmanSpec dc[2]{}, ac[2]{};
+        HuffmanCodes dc[2]{}, ac[2]{};
         Tables() {
             jpeg_compress_struct c{};
             JpegErrorManager errors{};
@@ -103,14 +103,14 @@ int scan_layout_from_header(const jpeg_decompress_struct& cinfo, std::uint32_t s
         for (bool ac : {false, true}) {
             const int slot = ac ? c->ac_tbl_no : c->dc_tbl_no;
             const JHUFF_TBL* t = ac ? cinfo.ac_huff_tbl_ptrs[slot] : cinfo.dc_huff_tbl_ptrs[slot];
-            HuffmanSpec& spec = ac ? layout.ac[slot] : layout.dc[slot];
+            HuffmanCodes& codes = ac ? layout.ac[slot] : layout.dc[slot];
             if (t)
-                copy_table(*t, spec);
+                copy_table(*t, codes);
             else if (slot < 2)
-                spec = standard_huffman_table(ac, slot);
+                codes = standard_huffman_table(ac, slot);
             else
                 return kDecodeCorrupt;
-            if (!valid_table(spec, ac)) return kDecodeCorrupt;
+            if (!valid_table(codes, ac)) return kDecodeCorrupt;
         }
     }
     if (n == 1) {
@@ -146,20 +146,20 @@ EntropyScanner::EntropyScanner(const ScanLayout& layout, const std::uint8_t* dat
     state_.position = std::min(layout.scan_start, size);
 }
 
-void EntropyScanner::build(const HuffmanSpec& spec, bool ac, Table& t) {
+void EntropyScanner::build(const HuffmanCodes& codes, bool ac, Table& t) {
     std::memset(&t, 0, sizeof t);
-    std::memcpy(t.symbols, spec.symbols, sizeof t.symbols);
+    std::memcpy(t.symbols, codes.symbols, sizeof t.symbols);
     std::int32_t code = 0;
     int p = 0;
     for (int length = 1; length <= 16; ++length) {
-        const int count = spec.counts[length];
+        const int count = codes.counts[length];
         if (count == 0) {
             t.maxcode[length] = -1;
         } else {
             t.valoffset[length] = p - code;
             for (int i = 0; i < count && p < 256; ++i, ++p, ++code) {
                 if (length > kLookahead) continue;
-                const int symbol = spec.symbols[p];
+                const int symbol = codes.symbols[p];
                 const int shift = kLookahead - length;
                 const auto first = static_cast<std::uint32_t>(code) << shift;
                 const int run = symbol >> 4, size = symbol & 15;

@@ -22,14 +22,14 @@ namespace qelvio::decoding {
 
 // A Huffman table as stored in the file: counts of codes of each length
 // 1..16 (index 0 unused) and the symbols in code order.
-struct HuffmanSpec {
+struct HuffmanCodes {
     std::uint8_t counts[17];
     std::uint8_t symbols[256];
 };
 
 // The standard tables of the JPEG standard (annex K) as libjpeg installs
 // them: slot 0 luminance, slot 1 chrominance.
-const HuffmanSpec& standard_huffman_table(bool ac, int slot);
+const HuffmanCodes& standard_huffman_table(bool ac, int slot);
 
 // What the scanner and the region transcoder need of the frame and scan
 // headers. Only single-scan, 8-bit, Huffman-coded sequential files have one.
@@ -51,7 +51,7 @@ struct ScanLayout {
     std::uint32_t mcus_across = 0, mcu_rows = 0;
     std::uint32_t restart_interval = 0;           // MCUs, 0 = none
     std::uint32_t scan_start = 0;    // offset of the first entropy-coded byte
-    HuffmanSpec dc[4]{}, ac[4]{};
+    HuffmanCodes dc[4]{}, ac[4]{};
     bool quant_present[4]{};
     std::uint16_t quant[4][64]{};    // natural (row-major) order
 };
@@ -115,7 +115,7 @@ private:
     };
     static constexpr int kLookahead = 10;
 
-    static void build(const HuffmanSpec& spec, bool ac, Table& table);
+    static void build(const HuffmanCodes& codes, bool ac, Table& table);
     void fill();
     void fill_bytewise();
     void need(int n);

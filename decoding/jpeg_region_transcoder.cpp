@@ -67,7 +67,7 @@ public:
             byte(l.frame[i].quant_slot);
         }
         for (bool ac : {false, true}) {
-            const HuffmanSpec& t = standard_huffman_table(ac, 0);
+            const HuffmanCodes& t = standard_huffman_table(ac, 0);
             int symbols = 0;
             for (int length = 1; length <= 16; ++length) symbols += t.counts[length];
             segment(0xC4, 17 + symbols);
@@ -124,7 +124,7 @@ public:
     }
 
 private:
-    static void build(const HuffmanSpec& t, std::uint16_t* code, std::uint8_t* size) {
+    static void build(const HuffmanCodes& t, std::uint16_t* code, std::uint8_t* size) {
         std::uint16_t next = 0;
         int p = 0;
         for (int length = 1; length <= 16; ++length) {

@@ -15,7 +15,7 @@ using test::Picture;
 
 // Builds a BMP file: 14-byte file header, a 40-byte (or 12-byte core)
 // information header, optional masks, colour table, then the pixel bytes.
-struct BmpSpec {
+struct BmpLayout {
     std::int32_t width = 4, height = 2;
     std::uint16_t bits = 8;
     std::uint32_t compression = 0;
@@ -30,7 +30,7 @@ void put(std::vector<std::uint8_t>& b, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-std::vector<std::uint8_t> make_bmp(const BmpSpec& s) {
+std::vector<std::uint8_t> make_bmp(const BmpLayout& s) {
     std::vector<std::uint8_t> b = {'B', 'M'};
     const bool core = s.header_size == 12;
     std::uint32_t table = static_cast<std::uint32_t>(s.palette.size()) * (core ? 3 : 4);
@@ -132,11 +132,11 @@ TEST(BmpDecoder, HandMadeFilesMatchImageMagick) {
     test::TempDir dir;
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpLayout layout;
     };
     std::vector<Case> cases;
     {
-        BmpSpec s;  // 4-bit run length: runs alternate nibbles, absolute runs padded
+        BmpLayout s;  // 4-bit run length: runs alternate nibbles, absolute runs padded
         s.width = 7, s.height = 3, s.bits = 4, s.compression = 2;
         s.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFFFFF,
                      0x808080, 0x800000, 0x008000, 0x000080, 0x808000, 0x008080, 0x800080, 0xC0C0C0};
@@ -146,7 +146,7 @@ TEST(BmpDecoder, HandMadeFilesMatchImageMagick) {
         cases.push_back({"rle4", s});
     }
     {
-        BmpSpec s;  // 8-bit run length with a delta and an odd absolute run
+        BmpLayout s;  // 8-bit run length with a delta and an odd absolute run
         s.width = 6, s.height = 2, s.bits = 8, s.compression = 1;
         s.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
         s.pixels = {2, 1, 0, 3, 2, 3, 4, 0, 1, 1, 0, 0,  // row 0: 1 1 2 3 4 1
@@ -154,20 +154,20 @@ TEST(BmpDecoder, HandMadeFilesMatchImageMagick) {
         cases.push_back({"rle8 delta", s});
     }
     {
-        BmpSpec s;  // top-down 24-bit: negative height
+        BmpLayout s;  // top-down 24-bit: negative height
         s.width = 3, s.height = -2, s.bits = 24;
         s.pixels = {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0,
                     255, 255, 255, 0, 0, 0, 128, 128, 128, 0, 0, 0};
         cases.push_back({"top-down", s});
     }
     {
-        BmpSpec s;  // 32-bit without bit fields: blue, green, red, unused
+        BmpLayout s;  // 32-bit without bit fields: blue, green, red, unused
         s.width = 2, s.height = 2, s.bits = 32;
         s.pixels = {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0, 100, 110, 120, 0};
         cases.push_back({"32-bit", s});
     }
     {
-        BmpSpec s;  // 32-bit bit fields in an unusual order
+        BmpLayout s;  // 32-bit bit fields in an unusual order
         s.width = 2, s.height = 1, s.bits = 32, s.compression = 3;
         s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};
         s.pixels = {1, 2, 3, 0, 200, 100, 50, 0};
@@ -176,7 +176,7 @@ TEST(BmpDecoder, HandMadeFilesMatchImageMagick) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string file = dir.path("case.bmp");
-        test::write_file(file, make_bmp(c.spec));
+        test::write_file(file, make_bmp(c.layout));
         Decoded d;
         test::decode_file(file, d);
         ASSERT_EQ(d.status, 0);
@@ -187,7 +187,7 @@ TEST(BmpDecoder, HandMadeFilesMatchImageMagick) {
 }
 
 TEST(BmpDecoder, RunsPastTheRowAreDropped) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 3, s.height = 2, s.bits = 8, s.compression = 1;
     s.palette = {0x000000, 0xFF0000, 0x00FF00};
     s.pixels = {5, 1, 0, 0,           // bottom row: 1 1 1, two pixels dropped
@@ -204,7 +204,7 @@ TEST(BmpDecoder, RunsPastTheRowAreDropped) {
 // A 4-bit absolute run of v pixels takes (v + 1) / 2 bytes; reading more
 // would run past a file that ends there (found by fuzzing).
 TEST(BmpDecoder, FourBitAbsoluteRunAtTheEndOfTheData) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 8, s.height = 1, s.bits = 4, s.compression = 2;
     s.palette.assign(16, 0x808080);
     s.palette[1] = 0xFF0000, s.palette[2] = 0x00FF00;
@@ -223,7 +223,7 @@ TEST(BmpDecoder, FourBitAbsoluteRunAtTheEndOfTheData) {
 }
 
 TEST(BmpDecoder, SixteenBitWithoutBitFieldsIsFiveFiveFive) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 2, s.height = 1, s.bits = 16;
     s.pixels = {0xFF, 0x7F, 0x1F, 0x00};  // white 0x7FFF, blue 0x001F
     Decoded d;
@@ -235,7 +235,7 @@ TEST(BmpDecoder, SixteenBitWithoutBitFieldsIsFiveFiveFive) {
 }
 
 TEST(BmpDecoder, CoreHeaderUsesThreeByteColourEntries) {
-    BmpSpec s;
+    BmpLayout s;
     s.header_size = 12;
     s.width = 2, s.height = 1, s.bits = 1;
     s.palette = {0x102030, 0xA0B0C0};
@@ -259,7 +259,7 @@ TEST(BmpDecoder, FactsAndPageInformation) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bits);
-        BmpSpec s;
+        BmpLayout s;
         s.bits = c.bits, s.compression = c.compression, s.masks = c.masks;
         s.pixels.assign(64, 0);
         auto bytes = make_bmp(s);
@@ -282,7 +282,7 @@ TEST(BmpDecoder, FactsAndPageInformation) {
 }
 
 TEST(BmpDecoder, BadFilesFailWithTheirStatus) {
-    BmpSpec good;  // 4 × 2, 1 bit
+    BmpLayout good;  // 4 × 2, 1 bit
     good.bits = 1;
     good.pixels.assign(8, 1);
     good.palette = {0, 0xFFFFFF};
@@ -323,7 +323,7 @@ TEST(BmpDecoder, BadFilesFailWithTheirStatus) {
 }
 
 TEST(BmpDecoder, RunLengthAbsurdSizeRefusedBeforeAllocating) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 60000, s.height = 60000, s.bits = 8, s.compression = 1;
     s.palette = {0};
     s.pixels = {0, 1};
@@ -333,7 +333,7 @@ TEST(BmpDecoder, RunLengthAbsurdSizeRefusedBeforeAllocating) {
 }
 
 TEST(BmpDecoder, ProgressCancelsAndRowDecodingMatches) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 5, s.height = 4, s.bits = 8, s.compression = 1;
     s.palette = {0, 0xFF0000, 0x00FF00};
     s.pixels = {5, 1, 0, 0, 5, 2, 0, 0, 2, 1, 3, 2, 0, 0, 0, 1};

@@ -71,8 +71,8 @@ Picture ppm_picture(const std::vector<std::uint8_t>& ppm) {
     return p;
 }
 
-Picture magick_picture(const std::string& spec, const std::string& options) {
-    std::string out = run("convert '" + spec + "' " + options + " -depth 8 ppm:- 2>/dev/null");
+Picture magick_picture(const std::string& source, const std::string& options) {
+    std::string out = run("convert '" + source + "' " + options + " -depth 8 ppm:- 2>/dev/null");
     return ppm_picture(std::vector<std::uint8_t>(out.begin(), out.end()));
 }
 

@@ -46,7 +46,7 @@ void write_ppm(const std::string& path, int width, int height,
                const std::function<std::uint32_t(int, int)>& colour);
 
 // ImageMagick's decode of a file ("file.gif[0]" works too); empty on failure.
-Picture magick_picture(const std::string& spec, const std::string& options = "");
+Picture magick_picture(const std::string& source, const std::string& options = "");
 // A binary PPM (P6, maxval 255) read back.
 Picture ppm_picture(const std::vector<std::uint8_t>& ppm);
 // A decoded bitmap (header + bitmap of a DecodeResult) as a picture.

@@ -25,7 +25,7 @@ std::unique_ptr<TiffDecoder> decoder_for(const std::vector<std::uint8_t>& bytes,
 }
 
 // A little-endian uncompressed TIFF with one strip, from our own bytes.
-struct TiffSpec {
+struct TiffLayout {
     std::uint32_t width = 4, height = 2;
     std::uint16_t bits = 8, samples = 1, photometric = 1;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> extra;  // SHORT tags
@@ -34,7 +34,7 @@ struct TiffSpec {
     std::vector<std::uint8_t> pixels;
 };
 
-std::vector<std::uint8_t> make_tiff(const TiffSpec& s) {
+std::vector<std::uint8_t> make_tiff(const TiffLayout& s) {
     std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 0, 0, 0, 0};
     auto u16 = [&](std::uint32_t v) { b.push_back(v & 0xFF), b.push_back((v >> 8) & 0xFF); };
     auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
@@ -109,7 +109,7 @@ TEST(TiffDecoder, MatchesImageMagickOnFilesItWrites) {
 }
 
 TEST(TiffDecoder, WhiteIsZeroTableAndTwoBitPages) {
-    TiffSpec s;
+    TiffLayout s;
     s.photometric = 0;
     s.pixels = {0, 64, 128, 255, 255, 128, 64, 0};
     auto bytes = make_tiff(s);
@@ -124,7 +124,7 @@ TEST(TiffDecoder, WhiteIsZeroTableAndTwoBitPages) {
     test::write_file(dir.path("w.tif"), bytes);
     EXPECT_EQ(test::difference(d.picture(), test::magick_picture(dir.path("w.tif"))), "");
 
-    TiffSpec two;  // 2 bits: four grey levels, one byte a pixel
+    TiffLayout two;  // 2 bits: four grey levels, one byte a pixel
     two.bits = 2;
     two.pixels = {0x1B, 0xE4};  // 0 1 2 3 / 3 2 1 0
     Decoded d2;
@@ -138,7 +138,7 @@ TEST(TiffDecoder, WhiteIsZeroTableAndTwoBitPages) {
 }
 
 TEST(TiffDecoder, OrientationFlips) {
-    TiffSpec s;
+    TiffLayout s;
     s.width = 3, s.height = 2, s.samples = 3, s.photometric = 2;
     s.pixels = {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6};
     struct Case {
@@ -232,7 +232,7 @@ TEST(TiffDecoder, ReducedSecondDirectory) {
 }
 
 TEST(TiffDecoder, BrokenFiles) {
-    TiffSpec s;
+    TiffLayout s;
     s.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
     auto good = make_tiff(s);
     auto cut_strip = good;
@@ -254,7 +254,7 @@ TEST(TiffDecoder, BrokenFiles) {
     // width must not be written into the bitmap (found by fuzzing).
     for (auto [samples, photometric] : {std::pair<int, int>{3, 1}, {4, 0}, {1, 2}}) {
         SCOPED_TRACE(samples);
-        TiffSpec odd;
+        TiffLayout odd;
         odd.width = 40;
         odd.samples = static_cast<std::uint16_t>(samples);
         odd.photometric = static_cast<std::uint16_t>(photometric);
