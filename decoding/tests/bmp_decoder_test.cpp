@@ -112,7 +112,7 @@ TEST(BmpDecoder, MatchesImageMagickOnFilesItWrites) {
         std::string file = dir.path(std::string(c.name) + ".bmp");
         for (char& ch : file)
             if (ch == ' ') ch = '_';
-        test::run(std::string("convert ") + dir.path("in.ppm") + " " + c.options + " " + c.output +
+        command_output(std::string("convert ") + dir.path("in.ppm") + " " + c.options + " " + c.output +
                   file);
         Decoded d;
         test::decode_file(file, d);
@@ -176,7 +176,7 @@ TEST(BmpDecoder, HandMadeFilesMatchImageMagick) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string file = dir.path("case.bmp");
-        test::write_file(file, make_bmp(c.layout));
+        write_file(file, make_bmp(c.layout));
         Decoded d;
         test::decode_file(file, d);
         ASSERT_EQ(d.status, 0);

@@ -44,7 +44,7 @@ TEST(GifDecoder, MatchesImageMagickAndPicksDepthFromTableSize) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string file = dir.path("case.gif");
-        test::run("convert " + dir.path("in.ppm") + " " + c.options + " " + file);
+        command_output("convert " + dir.path("in.ppm") + " " + c.options + " " + file);
         Decoded d;
         test::decode_file(file, d);
         ASSERT_EQ(d.status, 0);
@@ -62,10 +62,10 @@ TEST(GifDecoder, AnimationFramesEqualCoalescedFrames) {
     test::TempDir dir;
     std::string file = dir.path("anim.gif");
     test::write_ppm(dir.path("a.ppm"), 10, 8, pattern);
-    test::run("convert " + dir.path("a.ppm") + " -colors 64 \\( -size 4x4 xc:blue -repage +2+3 "
+    command_output("convert " + dir.path("a.ppm") + " -colors 64 \\( -size 4x4 xc:blue -repage +2+3 "
               "-dispose Previous \\) \\( -size 3x2 xc:lime -repage +6+0 \\) -set delay 10 " + file);
-    test::run("convert " + file + " -coalesce " + dir.path("frame%d.ppm"));
-    auto bytes = test::read_file(file);
+    command_output("convert " + file + " -coalesce " + dir.path("frame%d.ppm"));
+    auto bytes = read_file(file);
     auto d = decoder_for(bytes);
     ImageInfo info{};
     ASSERT_EQ(d->open(&info), 0);
@@ -74,7 +74,7 @@ TEST(GifDecoder, AnimationFramesEqualCoalescedFrames) {
         SCOPED_TRACE(frame);
         DecodeResult result{};
         ASSERT_EQ(d->PageDecode(DecodeRequest{}, result), 0);
-        Picture expected = test::ppm_picture(test::read_file(dir.path("frame" + std::to_string(frame) + ".ppm")));
+        Picture expected = test::ppm_picture(read_file(dir.path("frame" + std::to_string(frame) + ".ppm")));
         ASSERT_GT(expected.width, 0);
         EXPECT_EQ(test::difference(test::result_picture(result), expected), "");
         release_decode_result(result);
@@ -87,8 +87,8 @@ TEST(GifDecoder, AnimationFramesEqualCoalescedFrames) {
 TEST(GifDecoder, PageInformationSkipsForwardAndReportsDelay) {
     test::TempDir dir;
     std::string file = dir.path("anim.gif");
-    test::run("convert -size 6x4 xc:red \\( -size 6x4 xc:blue -set delay 25 \\) -loop 0 " + file);
-    auto bytes = test::read_file(file);
+    command_output("convert -size 6x4 xc:red \\( -size 6x4 xc:blue -set delay 25 \\) -loop 0 " + file);
+    auto bytes = read_file(file);
     auto d = decoder_for(bytes);
     PageInfo page{};
     ASSERT_EQ(d->page_info(1, page), 0);
@@ -108,8 +108,8 @@ TEST(GifDecoder, InterlacedRowOrder) {
     test::TempDir dir;
     std::string file = dir.path("i.gif");
     test::write_ppm(dir.path("in.ppm"), 5, 10, pattern);
-    test::run("convert " + dir.path("in.ppm") + " -colors 50 -interlace GIF " + file);
-    auto bytes = test::read_file(file);
+    command_output("convert " + dir.path("in.ppm") + " -colors 50 -interlace GIF " + file);
+    auto bytes = read_file(file);
     Decoded whole;
     test::decode_bytes(bytes, DecodeRequest{}, whole);
     ASSERT_EQ(whole.status, 0);

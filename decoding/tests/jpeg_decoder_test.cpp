@@ -46,11 +46,11 @@ protected:
     void expect_matches_djpeg(const std::string& file, int denominator) {
         SCOPED_TRACE(file + " at 1/" + std::to_string(denominator));
         std::string bmp = dir_.path("djpeg.bmp");
-        test::run("djpeg -bmp -scale 1/" + std::to_string(denominator) + " " + file + " > " + bmp +
+        command_output("djpeg -bmp -scale 1/" + std::to_string(denominator) + " " + file + " > " + bmp +
                   " 2>/dev/null");
         Picture expected = test::magick_picture(bmp);
         ASSERT_GT(expected.width, 0);
-        std::vector<std::uint8_t> bytes = test::read_file(file);
+        std::vector<std::uint8_t> bytes = read_file(file);
         ImageInfo info{};
         ASSERT_EQ(decoder_for(bytes)->open(&info), 0);
         Decoded d;
@@ -78,14 +78,14 @@ TEST_F(JpegOracle, EqualsDjpegAtEveryScale) {
         std::string file = dir_.path(std::string(c.name) + ".jpg");
         for (char& ch : file)
             if (ch == ' ') ch = '_';
-        test::run(std::string("cjpeg ") + c.cjpeg + " " + dir_.path("in.ppm") + " > " + file);
+        command_output(std::string("cjpeg ") + c.cjpeg + " " + dir_.path("in.ppm") + " > " + file);
         for (int denominator : {1, 2, 4, 8}) expect_matches_djpeg(file, denominator);
     }
 }
 
 TEST_F(JpegOracle, GreyscaleIsEightBitWithGreyTable) {
     std::string file = dir_.path("grey.jpg");
-    test::run("cjpeg -grayscale " + dir_.path("in.ppm") + " > " + file);
+    command_output("cjpeg -grayscale " + dir_.path("in.ppm") + " > " + file);
     Decoded d;
     test::decode_file(file, d);
     ASSERT_EQ(d.status, 0);
@@ -104,17 +104,17 @@ TEST_F(JpegOracle, GreyscaleIsEightBitWithGreyTable) {
 // way djpeg decodes the same bytes.
 TEST_F(JpegOracle, TruncatedFileDecodesLikeDjpeg) {
     std::string file = dir_.path("full.jpg");
-    test::run("cjpeg " + dir_.path("in.ppm") + " > " + file);
-    auto bytes = test::read_file(file);
+    command_output("cjpeg " + dir_.path("in.ppm") + " > " + file);
+    auto bytes = read_file(file);
     bytes.resize(bytes.size() / 2);
     std::string cut = dir_.path("cut.jpg");
-    test::write_file(cut, bytes);
+    write_file(cut, bytes);
     expect_matches_djpeg(cut, 1);
 }
 
 TEST_F(JpegOracle, CmykWithAdobeSegmentMatchesImageMagick) {
     std::string file = dir_.path("cmyk.jpg");
-    test::run("convert " + dir_.path("in.ppm") + " -colorspace CMYK -quality 95 " + file);
+    command_output("convert " + dir_.path("in.ppm") + " -colorspace CMYK -quality 95 " + file);
     Decoded d;
     test::decode_file(file, d);
     ASSERT_EQ(d.status, 0);
@@ -141,7 +141,7 @@ TEST(JpegDecoder, ScaleFromTargetSize) {
 TEST(JpegDecoder, LargeImageAtThumbnailSize) {
     test::TempDir dir;
     std::string file = dir.path("big.jpg");
-    test::run("convert -size 2048x1536 gradient:red-blue -quality 70 " + file);
+    command_output("convert -size 2048x1536 gradient:red-blue -quality 70 " + file);
     Decoded d;
     test::decode_file(file, d, 64, 64);
     ASSERT_EQ(d.status, 0);
@@ -157,9 +157,9 @@ TEST(JpegDecoder, LargeImageAtThumbnailSize) {
 TEST(JpegDecoder, StartMarkerWithinTheFirst1024Bytes) {
     test::TempDir dir;
     test::write_ppm(dir.path("in.ppm"), 16, 16, pattern);
-    auto jpeg = test::read_file(dir.path("in.ppm"));
-    test::run("cjpeg " + dir.path("in.ppm") + " > " + dir.path("a.jpg"));
-    jpeg = test::read_file(dir.path("a.jpg"));
+    auto jpeg = read_file(dir.path("in.ppm"));
+    command_output("cjpeg " + dir.path("in.ppm") + " > " + dir.path("a.jpg"));
+    jpeg = read_file(dir.path("a.jpg"));
     for (std::size_t junk : {std::size_t{0}, std::size_t{1}, std::size_t{1023}, std::size_t{1024}}) {
         SCOPED_TRACE(junk);
         std::vector<std::uint8_t> bytes(junk, 0x20);
@@ -190,8 +190,8 @@ TEST(JpegDecoder, FactsPagesAndFlags) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
-        test::run(std::string("cjpeg ") + c.options + " " + dir.path("in.ppm") + " > " + dir.path("f.jpg"));
-        auto bytes = test::read_file(dir.path("f.jpg"));
+        command_output(std::string("cjpeg ") + c.options + " " + dir.path("in.ppm") + " > " + dir.path("f.jpg"));
+        auto bytes = read_file(dir.path("f.jpg"));
         auto d = decoder_for(bytes);
         ImageInfo info{};
         ASSERT_EQ(d->open(&info), 0);
@@ -218,9 +218,9 @@ TEST(JpegDecoder, FactsPagesAndFlags) {
 TEST(JpegDecoder, ExifThumbnailSubstitution) {
     test::TempDir dir;
     std::string main = dir.path("main.jpg");
-    test::run("convert -size 1600x1200 gradient:white-black -quality 60 " + main);
-    test::run("convert -size 160x120 xc:red -quality 90 " + dir.path("land.jpg"));
-    test::run("convert -size 120x160 xc:lime -quality 90 " + dir.path("port.jpg"));
+    command_output("convert -size 1600x1200 gradient:white-black -quality 60 " + main);
+    command_output("convert -size 160x120 xc:red -quality 90 " + dir.path("land.jpg"));
+    command_output("convert -size 120x160 xc:lime -quality 90 " + dir.path("port.jpg"));
     struct Case {
         const char* thumbnail;
         std::uint32_t tw, th, flags;
@@ -239,14 +239,14 @@ TEST(JpegDecoder, ExifThumbnailSubstitution) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.thumbnail) + " " + std::to_string(c.tw) + "x" + std::to_string(c.th));
         std::string file = dir.path("with.jpg");
-        test::run("cp " + main + " " + file + " && exiftool -q -overwrite_original '-ThumbnailImage<=" +
+        command_output("cp " + main + " " + file + " && exiftool -q -overwrite_original '-ThumbnailImage<=" +
                   dir.path(c.thumbnail) + "' " + file);
         DecodeRequest request{};
         request.target_width = c.tw;
         request.target_height = c.th;
         request.flags = c.flags;
         Decoded d;
-        test::decode_bytes(test::read_file(file), request, d);
+        test::decode_bytes(read_file(file), request, d);
         ASSERT_EQ(d.status, 0);
         Picture p = d.picture();
         EXPECT_EQ(p.width, c.width);
@@ -258,8 +258,8 @@ TEST(JpegDecoder, ExifThumbnailSubstitution) {
 // holds 4 × 2 RGB pixels in one strip.
 TEST(JpegDecoder, UncompressedExifThumbnail) {
     test::TempDir dir;
-    test::run("convert -size 400x200 xc:white -quality 80 " + dir.path("m.jpg"));
-    auto jpeg = test::read_file(dir.path("m.jpg"));
+    command_output("convert -size 400x200 xc:white -quality 80 " + dir.path("m.jpg"));
+    auto jpeg = read_file(dir.path("m.jpg"));
     std::vector<std::uint8_t> p = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
     auto u16 = [&](std::uint32_t v) { p.push_back(v & 0xFF), p.push_back((v >> 8) & 0xFF); };
     auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
@@ -301,9 +301,9 @@ TEST(JpegDecoder, UncompressedExifThumbnail) {
 TEST(JpegDecoder, MetadataFromExifSegments) {
     test::TempDir dir;
     std::string file = dir.path("tags.jpg");
-    test::run("convert -size 32x24 xc:gray " + file +
+    command_output("convert -size 32x24 xc:gray " + file +
               " && exiftool -q -overwrite_original -Make=Brantel -FNumber=4 " + file);
-    auto bytes = test::read_file(file);
+    auto bytes = read_file(file);
     auto d = decoder_for(bytes);
     metadata::ExifTagList* list = nullptr;
     ASSERT_EQ(d->get_metadata(0, &list), 0);
@@ -324,8 +324,8 @@ std::vector<std::uint8_t> fpxr(std::uint16_t index, const std::vector<std::uint8
 
 TEST(JpegDecoder, AudioAnnotation) {
     test::TempDir dir;
-    test::run("convert -size 8x8 xc:gray " + dir.path("a.jpg"));
-    auto jpeg = test::read_file(dir.path("a.jpg"));
+    command_output("convert -size 8x8 xc:gray " + dir.path("a.jpg"));
+    auto jpeg = read_file(dir.path("a.jpg"));
     std::vector<std::uint8_t> header(28, 0xEE);
     std::vector<std::uint8_t> first = header;
     for (char c : std::string("RIFFpart-one")) first.push_back(static_cast<std::uint8_t>(c));
@@ -339,7 +339,7 @@ TEST(JpegDecoder, AudioAnnotation) {
     std::u16string path = text::to_utf16(dir.path("out.wav"));
     AudioRequest request{0, path.c_str()};
     ASSERT_EQ(d->extract_audio(request), 0);
-    auto written = test::read_file(dir.path("out.wav"));
+    auto written = read_file(dir.path("out.wav"));
     EXPECT_EQ(std::string(written.begin(), written.end()), "RIFFpart-one-two");
 
     // Contents-list index 3 is not the audio stream.
@@ -349,14 +349,14 @@ TEST(JpegDecoder, AudioAnnotation) {
     EXPECT_FALSE(info.flags & kImageHasAudio);
     std::u16string none = text::to_utf16(dir.path("none.wav"));
     EXPECT_EQ(d3->extract_audio(AudioRequest{0, none.c_str()}), kDecodeNoAudio);
-    EXPECT_TRUE(test::read_file(dir.path("none.wav")).empty());
+    EXPECT_TRUE(read_file(dir.path("none.wav")).empty());
 }
 
 TEST(JpegDecoder, BrokenAndHostileFiles) {
     test::TempDir dir;
     test::write_ppm(dir.path("in.ppm"), 16, 16, pattern);
-    test::run("cjpeg " + dir.path("in.ppm") + " > " + dir.path("a.jpg"));
-    auto good = test::read_file(dir.path("a.jpg"));
+    command_output("cjpeg " + dir.path("in.ppm") + " > " + dir.path("a.jpg"));
+    auto good = read_file(dir.path("a.jpg"));
     // Declared size 65000 × 65000 in a file of a few hundred bytes.
     auto huge = good;
     for (std::size_t i = 2; i + 9 < huge.size(); ++i) {
@@ -390,8 +390,8 @@ TEST(JpegDecoder, BrokenAndHostileFiles) {
 TEST(JpegDecoder, RowDecodingAndCancel) {
     test::TempDir dir;
     test::write_ppm(dir.path("in.ppm"), 30, 20, pattern);
-    test::run("cjpeg " + dir.path("in.ppm") + " > " + dir.path("a.jpg"));
-    auto bytes = test::read_file(dir.path("a.jpg"));
+    command_output("cjpeg " + dir.path("in.ppm") + " > " + dir.path("a.jpg"));
+    auto bytes = read_file(dir.path("a.jpg"));
     Decoded whole;
     test::decode_bytes(bytes, DecodeRequest{}, whole);
     ASSERT_EQ(whole.status, 0);

@@ -98,7 +98,7 @@ protected:
 
     std::string make(const std::string& name, const std::string& command) {
         std::string file = dir_.path(name + ".jpg");
-        test::run(command + " > " + file);
+        command_output(command + " > " + file);
         return file;
     }
 
@@ -110,12 +110,12 @@ protected:
         Picture p;
         if (own) {
             Decoded d;
-            test::decode_bytes(test::read_file(file), DecodeRequest{.target_width = kWidth / static_cast<std::uint32_t>(denominator),
+            test::decode_bytes(read_file(file), DecodeRequest{.target_width = kWidth / static_cast<std::uint32_t>(denominator),
                                                                      .target_height = kHeight / static_cast<std::uint32_t>(denominator)},
                                d);
             p = d.picture();
         } else {
-            test::run("djpeg -bmp -scale 1/" + std::to_string(denominator) + " " + file + " > " + dir_.path("w.bmp"));
+            command_output("djpeg -bmp -scale 1/" + std::to_string(denominator) + " " + file + " > " + dir_.path("w.bmp"));
             p = test::magick_picture(dir_.path("w.bmp"));
         }
         return whole_[key] = p;
@@ -126,7 +126,7 @@ protected:
     // subsampled chroma the upsampling there needs the MCUs around the
     // rectangle).
     void expect_regions(const std::string& file, bool own_oracle = false) {
-        auto bytes = test::read_file(file);
+        auto bytes = read_file(file);
         Index index(record(bytes));
         ASSERT_NE(index.block, nullptr);
         const Rect rects[] = {
@@ -201,10 +201,10 @@ TEST_F(RegionOracle, ExactForEverySampling) {
 // does (grey), and regions there match djpeg's decode of the cut file.
 TEST_F(RegionOracle, TruncatedFile) {
     std::string file = make("full", "cjpeg -sample 1x1 " + dir_.path("in.ppm"));
-    auto bytes = test::read_file(file);
+    auto bytes = read_file(file);
     bytes.resize(bytes.size() * 2 / 3);
     std::string cut = dir_.path("cut.jpg");
-    test::write_file(cut, bytes);
+    write_file(cut, bytes);
     expect_regions(cut);
 }
 
@@ -222,13 +222,13 @@ TEST(JpegRegion, RefusedRequestsAndForeignIndexes) {
     test::TempDir dir;
     test::write_ppm(dir.path("a.ppm"), 64, 48, texture);
     test::write_ppm(dir.path("b.ppm"), 64, 48, [](int x, int y) { return texture(y, x); });
-    test::run("cjpeg -sample 1x1 " + dir.path("a.ppm") + " > " + dir.path("a.jpg"));
-    test::run("cjpeg -sample 1x1 " + dir.path("b.ppm") + " > " + dir.path("b.jpg"));
-    test::run("cjpeg -progressive " + dir.path("a.ppm") + " > " + dir.path("p.jpg"));
-    auto bytes = test::read_file(dir.path("a.jpg"));
-    auto progressive = test::read_file(dir.path("p.jpg"));
+    command_output("cjpeg -sample 1x1 " + dir.path("a.ppm") + " > " + dir.path("a.jpg"));
+    command_output("cjpeg -sample 1x1 " + dir.path("b.ppm") + " > " + dir.path("b.jpg"));
+    command_output("cjpeg -progressive " + dir.path("a.ppm") + " > " + dir.path("p.jpg"));
+    auto bytes = read_file(dir.path("a.jpg"));
+    auto progressive = read_file(dir.path("p.jpg"));
     Index own(record(bytes));
-    Index other(record(test::read_file(dir.path("b.jpg"))));
+    Index other(record(read_file(dir.path("b.jpg"))));
     ASSERT_NE(own.block, nullptr);
     ASSERT_NE(other.block, nullptr);
     const std::size_t size = region_index_size(10, 8, 6);  // 64 × 48 at 4:4:4: 8 × 6 MCUs
@@ -277,8 +277,8 @@ TEST(JpegRegion, RefusedRequestsAndForeignIndexes) {
 TEST(JpegRegion, RecordingStatuses) {
     test::TempDir dir;
     test::write_ppm(dir.path("a.ppm"), 48, 40, texture);
-    test::run("cjpeg -restart 1 " + dir.path("a.ppm") + " > " + dir.path("r.jpg"));
-    auto restarts = test::read_file(dir.path("r.jpg"));
+    command_output("cjpeg -restart 1 " + dir.path("a.ppm") + " > " + dir.path("r.jpg"));
+    auto restarts = read_file(dir.path("r.jpg"));
     // The first restart marker renumbered: out of order.
     auto disordered = restarts;
     for (std::size_t i = 0; i + 1 < disordered.size(); ++i)
@@ -302,8 +302,8 @@ TEST(JpegRegion, RecordingStatuses) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> bytes;
         if (c.cjpeg) {
-            test::run(std::string("cjpeg ") + c.cjpeg + " " + dir.path("a.ppm") + " > " + dir.path("f.jpg"));
-            bytes = test::read_file(dir.path("f.jpg"));
+            command_output(std::string("cjpeg ") + c.cjpeg + " " + dir.path("a.ppm") + " > " + dir.path("f.jpg"));
+            bytes = read_file(dir.path("f.jpg"));
         } else {
             bytes = *c.bytes;
         }
@@ -322,8 +322,8 @@ TEST(JpegRegion, RecordingStatuses) {
 TEST(JpegRegion, RecordingBesideAWholeDecode) {
     test::TempDir dir;
     test::write_ppm(dir.path("a.ppm"), 300, 200, texture);
-    test::run("cjpeg -sample 2x2 -restart 3B " + dir.path("a.ppm") + " > " + dir.path("a.jpg"));
-    auto bytes = test::read_file(dir.path("a.jpg"));
+    command_output("cjpeg -sample 2x2 -restart 3B " + dir.path("a.ppm") + " > " + dir.path("a.jpg"));
+    auto bytes = read_file(dir.path("a.jpg"));
     Index only(record(bytes));
     DecodeRequest request{};
     request.flags = kDecodeRecordIndex;
@@ -363,8 +363,8 @@ TEST(JpegRegion, IntervalGrowsUntilThePointsFit) {
 // "00" "1010" in the standard tables) repeated for every block.
 TEST(JpegRegion, HugeFileIndexStaysWithinTheLimit) {
     test::TempDir dir;
-    test::run("convert -size 16x16 xc:'rgb(128,128,128)' ppm:- | cjpeg -sample 2x2 > " + dir.path("g.jpg"));
-    auto small = test::read_file(dir.path("g.jpg"));
+    command_output("convert -size 16x16 xc:'rgb(128,128,128)' ppm:- | cjpeg -sample 2x2 > " + dir.path("g.jpg"));
+    auto small = read_file(dir.path("g.jpg"));
     std::size_t sos = 0, sof = 0;
     for (std::size_t i = 2; i + 4 < small.size();) {
         const int marker = small[i + 1];
@@ -408,9 +408,9 @@ TEST(JpegRegion, HugeFileIndexStaysWithinTheLimit) {
 TEST(JpegSourceManager, TellAndSeek) {
     test::TempDir dir;
     test::write_ppm(dir.path("a.ppm"), 40, 30, texture);
-    test::run("cjpeg " + dir.path("a.ppm") + " > " + dir.path("a.jpg"));
+    command_output("cjpeg " + dir.path("a.ppm") + " > " + dir.path("a.jpg"));
     std::vector<std::uint8_t> bytes(7, 0x20);  // the data starts 7 bytes before the image
-    auto jpeg = test::read_file(dir.path("a.jpg"));
+    auto jpeg = read_file(dir.path("a.jpg"));
     bytes.insert(bytes.end(), jpeg.begin(), jpeg.end());
     std::size_t scan = 0;
     for (std::size_t i = 9; i + 3 < bytes.size(); i += 2 + static_cast<std::size_t>(bytes[i + 2] << 8 | bytes[i + 3]))

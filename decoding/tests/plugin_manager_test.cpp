@@ -21,8 +21,8 @@ protected:
     void TearDown() override { unsetenv("QELVIO_CONFIG_DIR"); }
 
     std::vector<std::uint8_t> make(const std::string& command, const std::string& name) {
-        test::run("convert " + command + " " + dir_.path(name));
-        return test::read_file(dir_.path(name));
+        command_output("convert " + command + " " + dir_.path(name));
+        return read_file(dir_.path(name));
     }
     test::TempDir dir_;
 };

@@ -13,33 +13,13 @@
 
 namespace qelvio::decoding::test {
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* f = popen(command.c_str(), "r");
-    if (!f) return out;
-    char buf[65536];
-    while (std::size_t n = fread(buf, 1, sizeof buf, f)) out.append(buf, n);
-    pclose(f);
-    return out;
-}
-
-std::vector<std::uint8_t> read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 TempDir::TempDir() {
     char tmpl[] = "/tmp/qelvio_decode_XXXXXX";
     if (mkdtemp(tmpl)) dir_ = tmpl;
 }
 
 TempDir::~TempDir() {
-    if (!dir_.empty()) run("rm -rf '" + dir_ + "'");
+    if (!dir_.empty()) command_output("rm -rf '" + dir_ + "'");
 }
 
 void write_ppm(const std::string& path, int width, int height,
@@ -72,7 +52,7 @@ Picture ppm_picture(const std::vector<std::uint8_t>& ppm) {
 }
 
 Picture magick_picture(const std::string& source, const std::string& options) {
-    std::string out = run("convert '" + source + "' " + options + " -depth 8 ppm:- 2>/dev/null");
+    std::string out = command_output("convert '" + source + "' " + options + " -depth 8 ppm:- 2>/dev/null");
     return ppm_picture(std::vector<std::uint8_t>(out.begin(), out.end()));
 }
 

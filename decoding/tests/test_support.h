@@ -6,6 +6,7 @@
 #include "decoding/builtin_module.h"
 #include "decoding/data_source.h"
 #include "decoding/decoder_records.h"
+#include "storage/tests/command_output.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,6 @@
 
 namespace qelvio::decoding::test {
 
-std::string run(const std::string& command);
-std::vector<std::uint8_t> read_file(const std::string& path);
-void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // A fresh folder under /tmp, removed with everything in it at the end.
 class TempDir {

@@ -99,7 +99,7 @@ TEST(TiffDecoder, MatchesImageMagickOnFilesItWrites) {
         std::string command = c.command;
         for (std::size_t at; (at = command.find("%i")) != std::string::npos;) command.replace(at, 2, dir.path("in.ppm"));
         for (std::size_t at; (at = command.find("%o")) != std::string::npos;) command.replace(at, 2, out);
-        test::run(command);
+        command_output(command);
         Decoded d;
         test::decode_file(out, d);
         ASSERT_EQ(d.status, 0);
@@ -121,7 +121,7 @@ TEST(TiffDecoder, WhiteIsZeroTableAndTwoBitPages) {
     EXPECT_EQ(table[255].red, 0);
     EXPECT_EQ(table[64].green, 191);
     test::TempDir dir;
-    test::write_file(dir.path("w.tif"), bytes);
+    write_file(dir.path("w.tif"), bytes);
     EXPECT_EQ(test::difference(d.picture(), test::magick_picture(dir.path("w.tif"))), "");
 
     TiffLayout two;  // 2 bits: four grey levels, one byte a pixel
@@ -166,12 +166,12 @@ TEST(TiffDecoder, FaxRowDoubling) {
     test::TempDir dir;
     test::write_ppm(dir.path("in.ppm"), 37, 23, pattern);
     std::string fax = dir.path("fax.tif");
-    test::run("convert " + dir.path("in.ppm") + " -monochrome -compress Fax -density 204x98 -units PixelsPerInch " + fax);
+    command_output("convert " + dir.path("in.ppm") + " -monochrome -compress Fax -density 204x98 -units PixelsPerInch " + fax);
     Decoded d;
     test::decode_file(fax, d);
     ASSERT_EQ(d.status, 0);
     EXPECT_EQ(d.info.height, 23u);
-    auto bytes = test::read_file(fax);
+    auto bytes = read_file(fax);
     auto decoder = decoder_for(bytes);
     PageInfo page{};
     ASSERT_EQ(decoder->page_info(0, page), 0);
@@ -184,8 +184,8 @@ TEST(TiffDecoder, LzwOnlyAsExifThumbnail) {
     test::TempDir dir;
     test::write_ppm(dir.path("in.ppm"), 20, 10, pattern);
     std::string file = dir.path("lzw.tif");
-    test::run("convert " + dir.path("in.ppm") + " -depth 8 -compress LZW " + file);
-    auto bytes = test::read_file(file);
+    command_output("convert " + dir.path("in.ppm") + " -depth 8 -compress LZW " + file);
+    auto bytes = read_file(file);
     EXPECT_EQ(decoder_for(bytes)->open(nullptr), kDecodeNoDecoder);
     auto thumbnail = decoder_for(bytes, true);
     ASSERT_EQ(thumbnail->open(nullptr), 0);
@@ -199,11 +199,11 @@ TEST(TiffDecoder, LzwOnlyAsExifThumbnail) {
 // serves the 64 × 64 thumbnail; a 640 × 480 request gets the main image.
 TEST(TiffDecoder, ReducedSecondDirectory) {
     test::TempDir dir;
-    test::run("convert -size 1600x1200 gradient:red-blue -depth 8 -compress LZW " + dir.path("main.tif") +
+    command_output("convert -size 1600x1200 gradient:red-blue -depth 8 -compress LZW " + dir.path("main.tif") +
               " && convert -size 160x120 xc:lime -depth 8 " + dir.path("preview.tif") +
               " && convert " + dir.path("main.tif") + " -compress RLE " + dir.path("main_pb.tif") +
               " && tiffcp " + dir.path("main_pb.tif") + " " + dir.path("preview.tif") + " " + dir.path("two.tif"));
-    auto bytes = test::read_file(dir.path("two.tif"));
+    auto bytes = read_file(dir.path("two.tif"));
     auto d = decoder_for(bytes);
     ImageInfo info{};
     ASSERT_EQ(d->open(&info), 0);

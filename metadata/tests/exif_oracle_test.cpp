@@ -1,6 +1,7 @@
 // The Exif reader and writer checked against exiftool and exiv2 on JPEG
 // files the test makes.
 #include "metadata/exif_tag_list.h"
+#include "storage/tests/command_output.h"
 
 #include <gtest/gtest.h>
 
@@ -17,26 +18,6 @@
 namespace qelvio::metadata {
 namespace {
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* f = popen(command.c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    while (std::size_t n = fread(buf, 1, sizeof buf, f)) out.append(buf, n);
-    pclose(f);
-    return out;
-}
-
-std::vector<std::uint8_t> read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 class ExifOracle : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,10 +25,10 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
         base_ = dir_ + "/base.jpg";
-        run("convert -size 32x24 xc:#336699 " + base_ + " 2>&1");
+        command_output("convert -size 32x24 xc:#336699 " + base_ + " 2>&1");
         ASSERT_FALSE(read_file(base_).empty()) << "convert made no JPEG";
     }
-    void TearDown() override { run("rm -rf '" + dir_ + "'"); }
+    void TearDown() override { command_output("rm -rf '" + dir_ + "'"); }
 
     // The payload of the first APP1 "Exif" segment of a JPEG file.
     static std::vector<std::uint8_t> exif_payload(const std::vector<std::uint8_t>& jpeg) {
@@ -68,7 +49,7 @@ protected:
     std::map<std::string, std::string> exiftool_values(const std::string& file,
                                                        const std::string& tags) {
         std::map<std::string, std::string> values;
-        std::istringstream lines(run("exiftool -n -S -G1 " + tags + " " + file));
+        std::istringstream lines(command_output("exiftool -n -S -G1 " + tags + " " + file));
         std::string line;
         while (std::getline(lines, line)) {
             auto colon = line.find(": ");
@@ -104,12 +85,12 @@ std::string integer_of(const ExifTag* t) {
 // exiftool's own reading, including the copied JPEG thumbnail.
 TEST_F(ExifOracle, ReadsWhatExiftoolWrote) {
     std::string thumb = dir_ + "/thumb.jpg";
-    run("convert -size 16x12 xc:red " + thumb);
+    command_output("convert -size 16x12 xc:red " + thumb);
     for (const char* order : {"MM", "II"}) {
         SCOPED_TRACE(order);
         std::string file = dir_ + "/" + order + ".jpg";
-        run("cp " + base_ + " " + file);
-        run(std::string("exiftool -q -n -overwrite_original -ExifByteOrder=") + order +
+        command_output("cp " + base_ + " " + file);
+        command_output(std::string("exiftool -q -n -overwrite_original -ExifByteOrder=") + order +
             " -Make=Brantel -Model='QX 10' -Orientation=6 -XResolution=300 "
             "-ExposureTime=0.004 -FNumber=2.8 -ISO=200 -GPSLatitude=12.5 "
             "-GPSLatitudeRef=N -ImageDescription='Lake shore' '-ThumbnailImage<=" +
@@ -197,7 +178,7 @@ TEST_F(ExifOracle, WrittenListReadsBackInExiftoolAndExiv2) {
     EXPECT_EQ(v.count("[ExifTool] Warning"), 0u) << v["[ExifTool] Warning"];
 
     // exiv2: key, type, count and value of every entry.
-    std::string exiv2 = run("exiv2 -q -pa -u " + file + " 2>&1");
+    std::string exiv2 = command_output("exiv2 -q -pa -u " + file + " 2>&1");
     for (const char* expected : {"Exif.Image.Make                              Ascii       8  Brantel",
                                  "Exif.Image.Orientation                       Short       1  left, bottom",
                                  "Exif.Photo.ISOSpeedRatings                   Short       1  400",

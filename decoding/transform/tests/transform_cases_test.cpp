@@ -107,7 +107,7 @@ TEST_F(TransformCases, SegmentsTravelUnchanged) {
             EXPECT_EQ(adobe, rgb ? 1 : 0);
         }
         // exiftool still reads the same values.
-        EXPECT_EQ(output_of("exiftool -s3 -Make -Orientation# -Comment '" + (root / "m.jpg").string() + "'"),
+        EXPECT_EQ(command_output("exiftool -s3 -Make -Orientation# -Comment '" + (root / "m.jpg").string() + "'"),
                   "Qelvio\n6\na comment\n");
     }
 }

@@ -14,17 +14,6 @@ int run(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string output_of(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        ::pclose(p);
-    }
-    return out;
-}
-
 std::string read_bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -80,7 +69,7 @@ void make_jpeg(const std::filesystem::path& path, int width, int height, Samplin
 
 Pixels decode(const std::filesystem::path& path) {
     Pixels p;
-    std::string pnm = output_of("djpeg -pnm '" + path.string() + "' 2>/dev/null");
+    std::string pnm = command_output("djpeg -pnm '" + path.string() + "' 2>/dev/null");
     std::istringstream in(pnm);
     std::string magic;
     int maxval = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "decoding/transform/jpeg_lossless_transform.h"
+#include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
 
 #include <cstdint>
@@ -14,8 +15,6 @@ namespace transform_test {
 
 // Runs a shell command; its exit status.
 int run(const std::string& command);
-// Runs a shell command and returns what it printed.
-std::string output_of(const std::string& command);
 
 std::string read_bytes(const std::filesystem::path& path);
 void write_bytes(const std::filesystem::path& path, const std::string& bytes);
