@@ -43,6 +43,22 @@ void append_quoted(std::string& out, std::u16string_view s) {
     out += '"';
 }
 
+// Reads `digits` hexadecimal digits at in[pos] into v, advancing pos;
+// false at the end of the text or at any other character.
+bool read_hex(std::string_view in, std::size_t& pos, std::size_t digits, unsigned& v) {
+    if (pos + digits > in.size()) return false;
+    v = 0;
+    for (std::size_t k = 0; k < digits; ++k) {
+        char h = in[pos++];
+        v <<= 4;
+        if (h >= '0' && h <= '9') v |= static_cast<unsigned>(h - '0');
+        else if (h >= 'a' && h <= 'f') v |= static_cast<unsigned>(h - 'a' + 10);
+        else if (h >= 'A' && h <= 'F') v |= static_cast<unsigned>(h - 'A' + 10);
+        else return false;
+    }
+    return true;
+}
+
 // Parses a quoted string at in[pos] (which must be '"'); advances pos past
 // the closing quote.
 bool parse_quoted(std::string_view in, std::size_t& pos, std::u16string* out) {
@@ -73,16 +89,8 @@ bool parse_quoted(std::string_view in, std::size_t& pos, std::u16string* out) {
         case 'r': plain += '\r'; break;
         case 't': plain += '\t'; break;
         case 'u': {
-            if (pos + 4 > in.size()) return false;
             unsigned v = 0;
-            for (int k = 0; k < 4; ++k) {
-                char h = in[pos++];
-                v <<= 4;
-                if (h >= '0' && h <= '9') v |= h - '0';
-                else if (h >= 'a' && h <= 'f') v |= h - 'a' + 10;
-                else if (h >= 'A' && h <= 'F') v |= h - 'A' + 10;
-                else return false;
-            }
+            if (!read_hex(in, pos, 4, v)) return false;
             flush();
             *out += static_cast<char16_t>(v);
             break;
@@ -139,16 +147,8 @@ bool parse_hex_list(std::string_view in, std::vector<uint8_t>* out) {
     if (in.empty()) return true;
     std::size_t pos = 0;
     while (true) {
-        if (pos + 2 > in.size()) return false;
         unsigned v = 0;
-        for (int k = 0; k < 2; ++k) {
-            char h = in[pos++];
-            v <<= 4;
-            if (h >= '0' && h <= '9') v |= h - '0';
-            else if (h >= 'a' && h <= 'f') v |= h - 'a' + 10;
-            else if (h >= 'A' && h <= 'F') v |= h - 'A' + 10;
-            else return false;
-        }
+        if (!read_hex(in, pos, 2, v)) return false;
         out->push_back(static_cast<uint8_t>(v));
         if (pos == in.size()) return true;
         if (in[pos++] != ',') return false;
@@ -157,14 +157,9 @@ bool parse_hex_list(std::string_view in, std::vector<uint8_t>* out) {
 
 bool parse_hex_number(std::string_view in, uint32_t* out) {
     if (in.empty() || in.size() > 8) return false;
-    uint32_t v = 0;
-    for (char h : in) {
-        v <<= 4;
-        if (h >= '0' && h <= '9') v |= h - '0';
-        else if (h >= 'a' && h <= 'f') v |= h - 'a' + 10;
-        else if (h >= 'A' && h <= 'F') v |= h - 'A' + 10;
-        else return false;
-    }
+    std::size_t pos = 0;
+    unsigned v = 0;
+    if (!read_hex(in, pos, in.size(), v)) return false;
     *out = v;
     return true;
 }
