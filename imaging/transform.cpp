@@ -44,6 +44,19 @@ inline void or_small(std::uint8_t* row, int x, int bits, unsigned v) {
     }
 }
 
+// Copies one pixel; a 3-byte pixel moves as one 4-byte load and store, so
+// the byte after it is overwritten and must be written again later.
+template <int B>
+inline void copy_pixel_wide(const std::uint8_t* s, std::uint8_t* d) {
+    if constexpr (B == 3) {
+        std::uint32_t v;
+        std::memcpy(&v, s, 4);
+        std::memcpy(d, &v, 4);
+    } else {
+        std::memcpy(d, s, B);
+    }
+}
+
 // Copies pixel x of source rows r0..r1-1 to consecutive result pixels
 // r0..r1-1 of one result row. 24-bit pixels move as 4-byte words whose
 // fourth byte is overwritten by the next pixel; the last pixel of a run is
@@ -62,13 +75,7 @@ inline void copy_run(const std::uint8_t* column, std::size_t ss, std::uint8_t* o
     }
     int r = r0;
     for (; r < fast_end; ++r, s += ss, d += B) {
-        if constexpr (B == 3) {
-            std::uint32_t v;
-            std::memcpy(&v, s, 4);
-            std::memcpy(d, &v, 4);
-        } else {
-            std::memcpy(d, s, B);
-        }
+        copy_pixel_wide<B>(s, d);
     }
     for (; r < r1; ++r, s += ss, d += B) std::memcpy(d, s, B);
 }
@@ -85,13 +92,7 @@ inline void copy_run_reversed(const std::uint8_t* column, std::size_t ss, std::u
     int r = r1 - 1;
     const int fast_stop = (B == 3 && last_column) ? r1 - 1 : r0;
     for (; r > fast_stop; --r, s -= ss, d += B) {
-        if constexpr (B == 3) {
-            std::uint32_t v;
-            std::memcpy(&v, s, 4);
-            std::memcpy(d, &v, 4);
-        } else {
-            std::memcpy(d, s, B);
-        }
+        copy_pixel_wide<B>(s, d);
     }
     for (; r >= r0; --r, s -= ss, d += B) std::memcpy(d, s, B);
 }
