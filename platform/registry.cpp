@@ -249,13 +249,17 @@ RegKeyObject roots[] = {
     {RegHive::classes_root, u"", true, true},
 };
 
-std::u16string join_path(std::u16string_view base, const std::vector<std::u16string>& parts) {
-    std::u16string path(base);
+// The full path of the subkey `path` (backslash-separated, possibly empty)
+// of base; false when the path is malformed.
+bool subkey_path(std::u16string_view base, std::u16string_view path, std::u16string* full) {
+    std::vector<std::u16string> parts;
+    if (!reg_split_path(path, &parts)) return false;
+    *full = base;
     for (const std::u16string& p : parts) {
-        if (!path.empty()) path += u'\\';
-        path += p;
+        if (!full->empty()) *full += u'\\';
+        *full += p;
     }
-    return path;
+    return true;
 }
 
 bool valid_value_name(std::u16string_view name) { return name.size() <= kMaxValueNameChars; }
@@ -279,9 +283,8 @@ int32_t reg_create_key(RegKey parent, std::u16string_view path, RegKey* out, boo
     if (created) *created = false;
     if (!parent) return REG_ERROR_INVALID_HANDLE;
     if (!out) return REG_ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> parts;
-    if (!reg_split_path(path, &parts)) return REG_ERROR_INVALID_PARAMETER;
-    std::u16string full = join_path(parent->path, parts);
+    std::u16string full;
+    if (!subkey_path(parent->path, path, &full)) return REG_ERROR_INVALID_PARAMETER;
     HiveState& s = state_for(parent->hive);
     std::lock_guard lock(s.mutex);
     s.refresh(false, false);
@@ -306,9 +309,8 @@ int32_t reg_open_key(RegKey parent, std::u16string_view path, bool writable, Reg
     if (out) *out = nullptr;
     if (!parent) return REG_ERROR_INVALID_HANDLE;
     if (!out) return REG_ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> parts;
-    if (!reg_split_path(path, &parts)) return REG_ERROR_INVALID_PARAMETER;
-    std::u16string full = join_path(parent->path, parts);
+    std::u16string full;
+    if (!subkey_path(parent->path, path, &full)) return REG_ERROR_INVALID_PARAMETER;
     HiveState& s = state_for(parent->hive);
     std::lock_guard lock(s.mutex);
     s.refresh(false, false);
@@ -421,10 +423,9 @@ int32_t reg_enum_value(RegKey key, uint32_t index, std::u16string* name) {
 int32_t reg_delete_key(RegKey parent, std::u16string_view path) {
     if (!parent) return REG_ERROR_INVALID_HANDLE;
     if (!parent->writable) return REG_ERROR_ACCESS_DENIED;
-    std::vector<std::u16string> parts;
-    if (!reg_split_path(path, &parts)) return REG_ERROR_INVALID_PARAMETER;
-    if (parts.empty()) return REG_ERROR_ACCESS_DENIED;  // a key cannot delete itself
-    std::u16string full = join_path(parent->path, parts);
+    std::u16string full;
+    if (!subkey_path(parent->path, path, &full)) return REG_ERROR_INVALID_PARAMETER;
+    if (full == parent->path) return REG_ERROR_ACCESS_DENIED;  // a key cannot delete itself
     HiveState& s = state_for(parent->hive);
     std::lock_guard lock(s.mutex);
     return s.change([&](RegHiveData& d, bool& changed) {
