@@ -6,13 +6,7 @@ cli=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QELVIO_CONFIG_DIR="$work/config"
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" != "$3" ]]; then
-        printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 same_number() {  # same_number NAME EXPECTED ACTUAL: equal within 1e-4
     if ! awk -v a="$2" -v b="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(a != "" && b != "" && d < 1e-4) }'; then
         printf 'FAIL %s: expected %s, got %s\n' "$1" "$2" "$3"
@@ -73,5 +67,4 @@ check "region pixels" "0" "$(compare -metric AE "$work/r.bmp" "$work/rcrop.bmp" 
 "$cli" region "$work/r.jpg" --rect 150,100,201,150 --out "$work/x.bmp" 2> "$work/err" > /dev/null
 check "region outside" "1 qelvio-cli: $work/r.jpg: failed (-1)" "$? $(cat "$work/err")"
 
-((failures == 0)) && echo "all cli decode checks passed"
-exit $((failures > 0))
+finish "cli decode"

@@ -6,13 +6,7 @@ cli=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" != "$3" ]]; then
-        printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 mkdir -p "$work/pics/sub"
 for i in 1 2 3; do convert -size 160x120 "plasma:fractal" -seed $i -quality 90 "$work/pics/p$i.jpg"; done
@@ -56,5 +50,4 @@ check "the JPEG has the artist" "Bea" "$(exiftool -s3 -Artist "$work/pics/o.jpg"
 
 check "no temporary files left" "" "$(ls -A "$work/cache/qelvio/tmp")"
 
-if ((failures)); then echo "0 passed, $failures failed"; exit 1; fi
-echo "cli image checks passed"
+finish "cli images"

@@ -6,11 +6,7 @@ cli=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QELVIO_CONFIG_DIR="$work/config" XDG_CACHE_HOME="$work/cache"
-failures=0
-fail() {
-    printf 'FAIL %s\n' "$1"
-    failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 # differing PIXELS A B: how many pixels of two pictures differ at all
 differing() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 
@@ -39,5 +35,4 @@ out=$("$cli" render "$work/big.jpg" --zoom 100 --origin 0,0 --size 200x150 --out
 "$cli" render "$work/none.jpg" --zoom 1000 --origin 0,0 --size 10x10 --out "$work/x.bmp" 2> /dev/null
 [[ $? == 1 ]] || fail "a missing file fails"
 
-[[ $failures == 0 ]] && echo "cli render: all passed"
-exit $((failures > 0))
+finish "cli render"

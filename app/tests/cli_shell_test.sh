@@ -6,13 +6,7 @@ listener=$(realpath "$2")
 work=$(mktemp -d)
 trap 'kill "$listener_pid" 2>/dev/null; rm -rf "$work"' EXIT
 listener_pid=
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" != "$3" ]]; then
-        printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 export XDG_DATA_DIRS=$work/none XDG_CONFIG_DIRS=$work/none XDG_RUNTIME_DIR=$work/run
@@ -58,5 +52,4 @@ check "listener got the locators" "listening
 file:\\\\${work//\//\\}\\a.jpg
 file:\\\\\\My Documents\\b.jpg" "$(cat "$work/listener.out")"
 
-if ((failures)); then echo "$failures failure(s)"; exit 1; fi
-echo "all passed"
+finish "cli shell"

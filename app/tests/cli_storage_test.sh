@@ -4,13 +4,7 @@ set -u
 cli=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" != "$3" ]]; then
-        printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 mkdir -p "$work/pics/sub"
 for f in a.JPG b.jpeg README .hidden.jpg; do printf 'abc' > "$work/pics/$f"; done
@@ -51,5 +45,4 @@ rm "$work/into/3.JPG"
 printf 'c\n' | "$cli" cp "$work/many/1.JPG" "$work/many/3.JPG" "$work/into" 2>/dev/null
 check "cancel stops the rest" "no" "$([[ -e $work/into/3.JPG ]] && echo yes || echo no)"
 
-if ((failures)); then echo "0 passed, $failures failed"; exit 1; fi
-echo "cli storage checks passed"
+finish "cli storage"

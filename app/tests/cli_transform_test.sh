@@ -5,13 +5,7 @@ cli=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CACHE_HOME="$work/cache"
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" != "$3" ]]; then
-        printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 convert -size 100x75 gradient:red-blue -depth 8 "$work/pic.ppm"
 cjpeg -quality 90 -outfile "$work/a.jpg" "$work/pic.ppm"
@@ -41,4 +35,4 @@ check "bad code" "2" "$?"
 "$cli" transform --flip h --rotate 90 "$work/a.jpg" 2>/dev/null
 check "two transformations" "2" "$?"
 
-exit $((failures > 0))
+finish "cli transform"
