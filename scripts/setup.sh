@@ -13,6 +13,8 @@ packages=(
   # oracles used by the tests
   libjpeg-turbo-progs libtiff-tools imagemagick libimage-exiftool-perl exiv2 sox
   xdg-utils
+  # the Qt user interface, and its scenario tests under a virtual X server
+  qt6-base-dev libgl-dev xvfb xauth xdotool x11-utils fonts-dejavu-core
 )
 
 missing=()
