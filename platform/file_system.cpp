@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <random>
 
@@ -27,9 +28,39 @@ bool fail(uint32_t error) {
 }
 bool fail_errno() { return fail(error_from_errno(errno)); }
 
+// Whether a local path stays inside the device root once its symbolic
+// links are resolved. The longest existing part of the path is resolved;
+// an entry that exists but resolves nowhere (a dangling link, a loop) is
+// refused as well, since creating through it would write where it points.
+bool inside_device_root(const std::string& path) {
+    std::string root = device_root();
+    if (root.empty()) return true;
+    char* resolved_root = ::realpath(root.c_str(), nullptr);
+    if (!resolved_root) return true;  // no device: every call fails on its own
+    std::string base(resolved_root);
+    std::free(resolved_root);
+    if (base == "/") return true;
+    std::string probe = path;
+    for (;;) {
+        if (char* resolved = ::realpath(probe.c_str(), nullptr)) {
+            std::string r(resolved);
+            std::free(resolved);
+            return r == base ||
+                   (r.size() > base.size() && r.compare(0, base.size(), base) == 0 && r[base.size()] == '/');
+        }
+        if (errno != ENOENT && errno != ENOTDIR) return false;
+        struct stat st {};
+        if (::lstat(probe.c_str(), &st) == 0) return false;
+        std::size_t slash = probe.rfind('/');
+        if (slash == std::string::npos || slash == 0) return true;
+        probe.erase(slash);
+    }
+}
+
 // Local path of a device path, or nullopt (error 123) when a name in it
 // cannot be a device name: "." and ".." would leave the folder they are
-// given in (and the device root), and "/" would split the name.
+// given in (and the device root), and "/" would split the name. A path
+// that a symbolic link leads out of the device root is refused (error 2).
 std::optional<std::string> local(std::u16string_view device_path) {
     std::size_t start = 0;
     while (start <= device_path.size()) {
@@ -43,7 +74,12 @@ std::optional<std::string> local(std::u16string_view device_path) {
         }
         start = end + 1;
     }
-    return to_local_path(device_path);
+    std::string path = to_local_path(device_path);
+    if (!inside_device_root(path)) {
+        thread_error = error_file_not_found;
+        return std::nullopt;
+    }
+    return path;
 }
 
 FileAttributes attributes_of(const std::string& name, const struct stat& st) {
@@ -60,10 +96,61 @@ std::string last_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Fault plan state: bytes still allowed per side (-1: unlimited).
+// Fault plan state: bytes still allowed per side, and flushes and renames
+// still allowed (-1: unlimited).
 std::atomic<int64_t> read_budget{-1};
 std::atomic<int64_t> write_budget{-1};
+std::atomic<int64_t> flush_budget{-1};
+std::atomic<int64_t> rename_budget{-1};
 std::atomic<uint32_t> fault_error{error_disk_full};
+
+// Whether one more step of a counted kind may run.
+bool step_allowed(std::atomic<int64_t>& budget) {
+    int64_t left = budget.load();
+    while (left >= 0) {
+        if (left == 0) return false;
+        if (budget.compare_exchange_weak(left, left - 1)) return true;
+    }
+    return true;
+}
+
+// Flushes a descriptor's content to disk.
+bool flush_descriptor(int fd) {
+    if (!step_allowed(flush_budget)) return fail(fault_error.load());
+    if (::fsync(fd) != 0) return fail_errno();
+    return true;
+}
+
+// Flushes the folder holding a local path, so that a rename in it lasts.
+bool flush_folder_of(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return fail_errno();
+    bool flushed = flush_descriptor(fd);
+    ::close(fd);
+    return flushed;
+}
+
+// rename(2) through the fault plan; with no_replace an existing target is
+// an error (EEXIST) even where it would be replaced atomically.
+bool rename_path(const std::string& from, const std::string& to, bool no_replace) {
+    if (!step_allowed(rename_budget)) {
+        errno = EIO;
+        return fail(fault_error.load());
+    }
+    if (no_replace) {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+        if (errno != EINVAL && errno != ENOSYS) return fail_errno();
+        struct stat st {};
+        if (::lstat(to.c_str(), &st) == 0) {
+            errno = EEXIST;
+            return fail(error_already_exists);
+        }
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) return fail_errno();
+    return true;
+}
 
 // How many of count bytes may pass; 0 with the fault error set means fail.
 uint32_t allowed(std::atomic<int64_t>& budget, uint32_t count) {
@@ -135,8 +222,10 @@ std::string hex_name(const std::string& prefix) {
     return prefix + digits + ".tmp";
 }
 
-// Copies a local file to a local path that must not exist yet.
-bool copy_exclusive(const std::string& from, const std::string& to) {
+// Copies a local file to a local path that must not exist yet, with the
+// source's permission bits; with flush the copy is on disk when this
+// returns.
+bool copy_exclusive(const std::string& from, const std::string& to, bool flush = false) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return fail_errno();
     struct stat st {};
@@ -150,7 +239,7 @@ bool copy_exclusive(const std::string& from, const std::string& to) {
         ::close(in);
         return fail(error);
     }
-    bool ok = copy_content(in, out);
+    bool ok = copy_content(in, out) && (!flush || flush_descriptor(out));
     uint32_t error = thread_error;
     ::close(in);
     if (::close(out) != 0 && ok) {
@@ -162,6 +251,72 @@ bool copy_exclusive(const std::string& from, const std::string& to) {
         return fail(error);
     }
     return true;
+}
+
+// The file a replacement of a local path writes: the final target of a
+// symbolic link (which then stays a link), else the path itself.
+std::optional<std::string> replacement_target(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return fail_errno(), std::nullopt;  // a dangling link is not followed
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+// The state of a file about to be replaced: absent, or a writable regular
+// file whose permission bits and owner the new content takes over. A
+// read-only file or a folder may not be replaced (error 5).
+struct ReplacedFile {
+    bool exists = false;
+    struct stat st {};
+};
+std::optional<ReplacedFile> replaced_file(const std::string& target) {
+    ReplacedFile r;
+    if (::stat(target.c_str(), &r.st) != 0) {
+        if (errno == ENOENT) return r;
+        return fail_errno(), std::nullopt;
+    }
+    if (S_ISDIR(r.st.st_mode) || !(r.st.st_mode & S_IWUSR)) return fail(error_access_denied), std::nullopt;
+    r.exists = true;
+    return r;
+}
+
+// Gives an open new file the old file's permission bits and, where the
+// system allows it, its owner and group (failing that is not an error: the
+// caller may not own another user's file).
+bool take_identity(int fd, const ReplacedFile& old) {
+    if (!old.exists) return true;
+    if (::fchown(fd, old.st.st_uid, old.st.st_gid) != 0)
+        (void)!::fchown(fd, static_cast<uid_t>(-1), old.st.st_gid);
+    if (::fchmod(fd, old.st.st_mode & 07777) != 0) return fail_errno();
+    return true;
+}
+
+// Makes a complete, flushed copy of `from` beside `target` and renames it
+// over the target; the folder is flushed after the rename. Either the old
+// target stays or the new one is complete; no copy is left on failure.
+bool copy_over(const std::string& from, const std::string& target, const ReplacedFile& old) {
+    std::string folder = target.substr(0, target.rfind('/') + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = folder + hex_name(".qelvio-");
+        if (!copy_exclusive(from, temporary)) {
+            if (thread_error == error_already_exists) continue;
+            return false;
+        }
+        int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+        bool ready = fd >= 0 ? take_identity(fd, old) && flush_descriptor(fd) : fail_errno();
+        if (fd >= 0) ::close(fd);
+        if (ready && rename_path(temporary, target, false)) {
+            flush_folder_of(target);  // the rename is done; a failed flush undoes nothing
+            return true;
+        }
+        uint32_t error = thread_error;
+        ::unlink(temporary.c_str());
+        return fail(error);
+    }
+    return fail(error_other);
 }
 
 }  // namespace
@@ -217,8 +372,12 @@ std::optional<std::vector<FolderEntry>> list_folder(std::u16string_view path, bo
         if (name == "." || name == ".." || name.find('\\') != std::string::npos ||
             !text::is_valid_utf8(name))
             continue;
+        std::string entry = base + "/" + name;
         struct stat st {};
-        if (::stat((base + "/" + name).c_str(), &st) != 0) continue;  // vanished or dangling
+        if (::stat(entry.c_str(), &st) != 0) continue;  // vanished or dangling
+        // A link that leads out of the device root is not part of the device.
+        struct stat link {};
+        if (::lstat(entry.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && !inside_device_root(entry)) continue;
         FileAttributes a = attributes_of(name, st);
         if (folders_only && !a.directory) continue;
         entries.push_back({text::to_utf16(name), a});
@@ -284,52 +443,42 @@ std::optional<uint64_t> file_time(std::u16string_view path) {
            static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
 }
 
-namespace {
-// A read-only file may not be replaced, as on the handheld platform.
-bool writable_or_absent(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return true;
-    if (S_ISDIR(st.st_mode)) return fail(error_access_denied);
-    return (st.st_mode & S_IWUSR) ? true : fail(error_access_denied);
-}
-}  // namespace
-
 bool copy_file(std::u16string_view from, std::u16string_view to, bool fail_if_exists) {
     auto src = local(from);
     auto dst = local(to);
     if (!src || !dst) return false;
     if (fail_if_exists) return copy_exclusive(*src, *dst);
-    if (!writable_or_absent(*dst)) return false;
-    // Copy beside the target, then rename over it: the target is either the
-    // old file or the complete new one.
-    std::string folder = dst->substr(0, dst->rfind('/') + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = folder + hex_name(".qelvio-");
-        if (copy_exclusive(*src, temporary)) {
-            if (::rename(temporary.c_str(), dst->c_str()) == 0) return true;
-            uint32_t error = error_from_errno(errno);
-            ::unlink(temporary.c_str());
-            return fail(error);
-        }
-        if (thread_error != error_already_exists) return false;
-    }
-    return fail(error_other);
+    auto target = replacement_target(*dst);
+    if (!target) return false;
+    auto old = replaced_file(*target);
+    if (!old) return false;
+    return copy_over(*src, *target, *old);
 }
 
 bool move_file(std::u16string_view from, std::u16string_view to) {
     auto src = local(from);
     auto dst = local(to);
     if (!src || !dst) return false;
-    struct stat st {};
-    if (::lstat(dst->c_str(), &st) == 0) return fail(error_already_exists);
-    if (::rename(src->c_str(), dst->c_str()) == 0) return true;
-    if (errno != EXDEV) return fail_errno();
-    if (!copy_exclusive(*src, *dst)) return false;
+    struct stat st {}, own {};
+    // The same entry under a name in another case (a file system that
+    // ignores case) is a rename of the file itself, not a clash.
+    bool itself = ::lstat(dst->c_str(), &st) == 0 && ::lstat(src->c_str(), &own) == 0 &&
+                  st.st_dev == own.st_dev && st.st_ino == own.st_ino && *src != *dst;
+    if (!itself && ::lstat(dst->c_str(), &st) == 0) return fail(error_already_exists);
+    if (rename_path(*src, *dst, !itself)) {
+        flush_folder_of(*dst);
+        return true;
+    }
+    if (errno != EXDEV) return false;
+    // Another file system: the copy is complete and on disk before the
+    // source goes.
+    if (!copy_exclusive(*src, *dst, true)) return false;
     if (::unlink(src->c_str()) != 0) {
         uint32_t error = error_from_errno(errno);
         ::unlink(dst->c_str());
         return fail(error);
     }
+    flush_folder_of(*dst);
     return true;
 }
 
@@ -337,18 +486,58 @@ bool replace_file(std::u16string_view from, std::u16string_view to) {
     auto src = local(from);
     auto dst = local(to);
     if (!src || !dst) return false;
-    if (!writable_or_absent(*dst)) return false;
-    if (::rename(src->c_str(), dst->c_str()) == 0) return true;
-    if (errno != EXDEV) return fail_errno();
-    if (!copy_file(from, to, false)) return false;
+    auto target = replacement_target(*dst);
+    if (!target) return false;
+    auto old = replaced_file(*target);
+    if (!old) return false;
+    int fd = ::open(src->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail_errno();
+    bool ready = take_identity(fd, *old) && flush_descriptor(fd);
+    ::close(fd);
+    if (!ready) return false;
+    if (rename_path(*src, *target, false)) {
+        flush_folder_of(*target);  // the rename is done; a failed flush undoes nothing
+        return true;
+    }
+    if (errno != EXDEV) return false;
+    if (!copy_over(*src, *target, *old)) return false;
     ::unlink(src->c_str());
     return true;
 }
 
+namespace {
+// A read-only entry may not be deleted, as on the handheld platform.
+bool deletable(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return fail_errno();
+    if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return fail(error_access_denied);
+    return true;
+}
+}  // namespace
+
 bool delete_file(std::u16string_view path) {
     auto p = local(path);
-    if (!p) return false;
+    if (!p || !deletable(*p)) return false;
     if (::unlink(p->c_str()) != 0) return fail_errno();
+    return true;
+}
+
+bool same_file(std::u16string_view a, std::u16string_view b) {
+    auto pa = local(a);
+    auto pb = local(b);
+    if (!pa || !pb) return false;
+    struct stat sa {}, sb {};
+    if (::stat(pa->c_str(), &sa) != 0 || ::stat(pb->c_str(), &sb) != 0) return fail_errno();
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool copy_permissions(std::u16string_view model, std::u16string_view path) {
+    auto pm = local(model);
+    auto pp = local(path);
+    if (!pm || !pp) return false;
+    struct stat st {};
+    if (::stat(pm->c_str(), &st) != 0) return fail_errno();
+    if (::chmod(pp->c_str(), st.st_mode & 07777) != 0) return fail_errno();
     return true;
 }
 
@@ -361,7 +550,7 @@ bool create_folder(std::u16string_view path) {
 
 bool remove_folder(std::u16string_view path) {
     auto p = local(path);
-    if (!p) return false;
+    if (!p || !deletable(*p)) return false;
     if (::rmdir(p->c_str()) != 0) return fail(errno == EEXIST ? error_dir_not_empty : error_from_errno(errno));
     return true;
 }
@@ -427,6 +616,8 @@ void set_fault_plan(const FaultPlan& plan) {
     fault_error = plan.error;
     read_budget = plan.fail_read_after;
     write_budget = plan.fail_write_after;
+    flush_budget = plan.fail_flush_after;
+    rename_budget = plan.fail_rename_after;
 }
 
 void clear_fault_plan() { set_fault_plan(FaultPlan{}); }

@@ -6,8 +6,13 @@
 // 5 access denied, 112 disk full, 123 bad name, 145 folder not empty,
 // 183 already exists, 1 anything else).
 //
-// A fault plan (tests only) makes reads or writes fail after a number of
-// bytes, to show that no half-written file is left behind.
+// A fault plan (tests only) makes reads, writes, flushes or renames fail
+// after a number of bytes or steps, to show that no half-written file is
+// left behind.
+//
+// With a device root no path leads outside it: a path whose existing part
+// resolves (through symbolic links) outside the root, or through a link
+// that resolves nowhere, is refused with error 2, for every call.
 //
 // All functions are thread-safe.
 #pragma once
@@ -75,14 +80,24 @@ std::optional<uint64_t> file_time(std::u16string_view path);
 
 // Copies a file's content. With fail_if_exists the target is created
 // exclusively; otherwise the copy replaces the target only once it is
-// complete. A failed copy leaves no partial target.
+// complete and flushed, as replace_file does. A failed copy leaves no
+// partial target.
 bool copy_file(std::u16string_view from, std::u16string_view to, bool fail_if_exists);
-// Renames or moves a file or folder; across file systems a file is copied
-// and then deleted. Fails when the target exists.
+// Renames or moves a file or folder; across file systems a file is copied,
+// flushed and only then deleted. Fails when the target exists (a name that
+// differs only in case from the source's own is no clash on a file system
+// that ignores case).
 bool move_file(std::u16string_view from, std::u16string_view to);
+// Deleting a read-only file or folder fails with error 5, as on the
+// handheld platform; a symbolic link is deleted itself, not its target.
 bool delete_file(std::u16string_view path);
 bool create_folder(std::u16string_view path);
 bool remove_folder(std::u16string_view path);
+// Whether two paths name one file (through links, or hard links of one
+// file); false when either is missing.
+bool same_file(std::u16string_view a, std::u16string_view b);
+// Gives the file at `path` the permission bits of the file at `model`.
+bool copy_permissions(std::u16string_view model, std::u16string_view path);
 std::optional<uint64_t> free_space(std::u16string_view path);
 
 // Creates a new empty file named prefix + hex number + ".tmp" in the folder,
@@ -92,11 +107,14 @@ std::optional<std::u16string> create_unique_file(std::u16string_view folder,
 
 // Fault injection for tests: after this many more bytes have been read
 // (written) through read_file/write_file/copy_file, reads (writes) fail with
-// the given error. -1 disables a side.
+// the given error; after this many more flushes to disk (of a file's content
+// or of a folder) or renames, the next one fails. -1 disables a kind.
 struct FaultPlan {
     int64_t fail_read_after = -1;
     int64_t fail_write_after = -1;
     uint32_t error = error_disk_full;
+    int64_t fail_flush_after = -1;
+    int64_t fail_rename_after = -1;
 };
 void set_fault_plan(const FaultPlan& plan);
 void clear_fault_plan();
@@ -106,7 +124,16 @@ void clear_fault_plan();
 namespace qelvio::platform {
 // Replaces the file at `to` with the file at `from`, which is gone
 // afterwards. The target is never left half-written: it is either the old
-// file or the complete new one. Fails on a read-only target.
+// file or the complete new one. Fails on a read-only target (error 5).
+//
+// The replacement keeps the file's identity as far as the file system
+// lets a rename do so: the new content gets the old file's permission bits
+// (and owner, where allowed); a symbolic link stays a link and its final
+// target receives the new content. The new content is flushed to disk
+// before the rename, and the folder after it, so that a power loss leaves
+// the old file or the new one. A file with several hard links is replaced
+// under this name only: the other names keep the old content, because
+// writing into the shared file in place could leave it half-written.
 bool replace_file(std::u16string_view from, std::u16string_view to);
 }  // namespace qelvio::platform
 

@@ -17,8 +17,8 @@ std::u16string_view view_of(const char16_t* text) {
 
 // A name the device can hold as one path element.
 bool valid_name(std::u16string_view name) {
-    return !name.empty() && name != u"." && name != u".." &&
-           name.find_first_of(u"\\/") == std::u16string_view::npos;
+    std::u16string terminated(name);
+    return p_isvalidname(terminated.c_str());
 }
 
 bool same_name_ignoring_case(std::u16string_view a, std::u16string_view b) {
@@ -134,7 +134,7 @@ int32_t p_devicefile::trackchildren() {
     if (!entries) return p_lasterrorstatus();
     for (const fs::FolderEntry& e : *entries) {
         if (e.attributes.hidden || e.attributes.system) continue;
-        if (self->getchild(e.name.c_str(), false)) continue;
+        if (self->getexactchild(e.name.c_str(), false)) continue;
         if (!e.attributes.directory) {
             if (mode == P_TRACK_FOLDERS) continue;
             if (!every_file && !has_extension(e.name, admitted)) continue;
@@ -147,17 +147,27 @@ int32_t p_devicefile::trackchildren() {
 int32_t p_devicefile::trackchild(const char16_t* name) {
     std::u16string_view n = view_of(name);
     if (!valid_name(n)) return P_NOT_FOUND;
+    p_filenode* self = getnode();
     auto attributes = fs::get_attributes(childpath(n).view());
-    if (attributes) return announce(n, attributes->directory) < 0 ? P_FAILED : P_OK;
-    // Names are looked up without regard to case, as on the handheld's own
-    // file system: take the first entry that matches so.
+    if (attributes) {
+        if (self && self->getexactchild(name, false)) return P_OK;
+        return announce(n, attributes->directory) < 0 ? P_FAILED : P_OK;
+    }
+    // The file system keeps case, so a.jpg and A.jpg are two files. Only
+    // when no entry has exactly this name is one that differs in case taken,
+    // and only when it is the only one: a name never selects a different
+    // one of two existing files.
     auto entries = fs::list_folder(path.view(), false);
     if (!entries) return P_NOT_FOUND;
+    const fs::FolderEntry* match = nullptr;
     for (const fs::FolderEntry& e : *entries) {
-        if (e.attributes.system || !same_name_ignoring_case(e.name, n)) continue;
-        return announce(e.name, e.attributes.directory) < 0 ? P_FAILED : P_OK;
+        if (!same_name_ignoring_case(e.name, n)) continue;
+        if (match) return P_NOT_FOUND;
+        match = &e;
     }
-    return P_NOT_FOUND;
+    if (!match || match->attributes.system) return P_NOT_FOUND;
+    if (self && self->getexactchild(match->name.c_str(), false)) return P_OK;
+    return announce(match->name, match->attributes.directory) < 0 ? P_FAILED : P_OK;
 }
 
 int32_t p_devicefile::getfilesize() {
@@ -321,8 +331,8 @@ int32_t p_devicefile::createchild(P_CREATEFILESTRUCT* create) {
 
 int32_t p_devicefile::deletechild(const char16_t* name) {
     p_filenode* self = getnode();
-    p_filenode* child = self ? self->getchild(name, false) : nullptr;
-    if (!child || child->getparent() != self) return P_NOT_FOUND;
+    p_filenode* child = self ? self->getexactchild(name, false) : nullptr;
+    if (!child) return P_NOT_FOUND;
     auto* file = dynamic_cast<p_devicefile*>(child->getfile());
     if (!file) return P_FAILED;
     bool removed = child->isdirectory() ? fs::remove_folder(file->path.view())

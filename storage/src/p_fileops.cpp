@@ -95,32 +95,68 @@ int p_overwriteprompt::ask(const p_irl& source, const p_irl& existing) {
 int32_t p_copyintofolder(p_filenode* target, p_filenode* source, const char16_t* name, bool move) {
     if (!target || !target->getfile() || !target->isdirectory()) return P_FAILED;
     if (!source || !source->getfile()) return P_FAILED;
+    if (name && !p_isvalidname(name)) return P_INVALID_NAME;
     p_string own_name = source->getname();
     const char16_t* effective = name ? name : own_name.c_str();
     if (target->gettree() == source->gettree()) {
         if (move) {
-            if (name && source->getname().view() != std::u16string_view(name)) {
-                int32_t renamed = source->rename(name);
-                if (renamed < 0) return renamed;
-            }
-            return source->setparent(path_of_irl(target));
+            bool renaming = name && own_name.view() != std::u16string_view(name);
+            if (!renaming) return source->setparent(path_of_irl(target));
+            // A clash is found before the source is renamed, so that a
+            // refused move leaves the source as it was.
+            if (target != source->getparent() && target->getexactchild(name, true)) return P_ALREADY_EXISTS;
+            int32_t renamed = source->rename(name);
+            if (renamed < 0) return renamed;
+            int32_t moved = source->setparent(path_of_irl(target));
+            if (moved < 0) source->rename(own_name);
+            return moved;
         }
-        if (target->getchild(effective, true)) return P_ALREADY_EXISTS;
+        if (target->getexactchild(effective, true)) return P_ALREADY_EXISTS;
         int32_t copied = target->getfile()->copytochild(source->getfile(), name);
         if (copied != P_NOT_SUPPORTED) return copied;
     }
     return byte_copy(target, source, effective, move);
 }
 
+namespace {
+// Whether a copy or move of source would land on the source itself: the
+// clashing node is the source's, or both names lead to one file (a link, a
+// hard link, a folder reached through a link).
+bool is_itself(p_filenode* existing, p_filenode* source) {
+    if (existing == source) return true;
+    p_string a, b;
+    return p_localpath(existing, a) && p_localpath(source, b) && fs::same_file(a.view(), b.view());
+}
+
+// Names a copy into a folder that holds the source itself: "Copy of ..." and
+// then "Copy (2) of ..." and so on.
+int32_t copy_beside(p_filenode* target, p_filenode* source) {
+    p_string copy_name;
+    copy_name.format(p_loadstring(35057).c_str(), source->getname());
+    int32_t result = p_copyintofolder(target, source, copy_name, false);
+    for (int counter = 2; result == P_ALREADY_EXISTS && counter < 100000; ++counter) {
+        copy_name.format(p_loadstring(35086).c_str(), counter, source->getname());
+        result = p_copyintofolder(target, source, copy_name, false);
+    }
+    return result;
+}
+}  // namespace
+
 int32_t p_copywithprompts(p_filenode* target, p_filenode* source, bool move,
                           p_overwriteprompt* prompt, const char16_t* name) {
     if (!target || !source || !source->getfile()) return P_FAILED;
+    if (name && !p_isvalidname(name)) return P_INVALID_NAME;
     p_string effective = name ? p_string(name) : source->getname();
     if (target != source->getparent() || name) {
+        // A copy or move onto the source itself must never delete it: a copy
+        // gets a new name as in its own folder; a move is refused.
+        p_filenode* same = target->getexactchild(effective, true);
+        if (same && is_itself(same, source)) return move ? P_ALREADY_EXISTS : copy_beside(target, source);
         int32_t result = p_copyintofolder(target, source, name, move);
         if (result != P_ALREADY_EXISTS) return result;
         p_filenode* existing = target->getchild(effective, true);
         if (!existing) return P_FAILED;
+        if (is_itself(existing, source)) return move ? P_ALREADY_EXISTS : copy_beside(target, source);
         if (!prompt) return P_ALREADY_EXISTS;
         p_irl source_irl, existing_irl;
         source->getirl(source_irl);
@@ -131,7 +167,11 @@ int32_t p_copywithprompts(p_filenode* target, p_filenode* source, bool move,
             case P_ANSWER_CANCEL: return P_CANCELLED;
             case P_ANSWER_YES:
             case P_ANSWER_YESTOALL: {
-                int32_t deleted = target->deletechild(existing->getname());
+                // Exactly the file the prompt named is deleted, through its
+                // own parent.
+                p_filenode* holder = existing->getparent();
+                if (!holder) return P_FAILED;
+                int32_t deleted = holder->deletechild(existing->getname());
                 if (deleted < 0) return deleted;
                 return p_copyintofolder(target, source, name, move);
             }
@@ -140,14 +180,7 @@ int32_t p_copywithprompts(p_filenode* target, p_filenode* source, bool move,
     }
     // A copy into the source's own folder gets a new name.
     if (move) return P_FAILED;
-    p_string copy_name;
-    copy_name.format(p_loadstring(35057).c_str(), source->getname());
-    int32_t result = p_copyintofolder(target, source, copy_name, false);
-    for (int counter = 2; result == P_ALREADY_EXISTS && counter < 100000; ++counter) {
-        copy_name.format(p_loadstring(35086).c_str(), counter, source->getname());
-        result = p_copyintofolder(target, source, copy_name, false);
-    }
-    return result;
+    return copy_beside(target, source);
 }
 
 int32_t p_export(p_filenode* node, const char16_t* local_path) {
@@ -188,7 +221,8 @@ int32_t p_import(p_filenode* node, const char16_t* local_path, bool move) {
     if (p_localpath(node, path)) {
         // The node's file is replaced in one step, never deleted first.
         bool done = move ? fs::replace_file(from, path.view()) : fs::copy_file(from, path.view(), false);
-        return done ? P_OK : P_CANNOT_ACCESS;
+        if (done) return P_OK;
+        return fs::last_error() == fs::error_access_denied ? P_READ_ONLY : P_CANNOT_ACCESS;
     }
 
     std::unique_ptr<char[]> buffer = copy_buffer();

@@ -37,6 +37,12 @@ p_cachehooks& hooks_of(const p_filetree* tree) {
 
 }  // namespace
 
+bool p_isvalidname(const char16_t* name) {
+    std::u16string_view n = view_of(name);
+    return !n.empty() && n.size() < 260 && n != u"." && n != u".." &&
+           n.find_first_of(u"\\/") == std::u16string_view::npos;
+}
+
 // ---- p_filenode ----
 
 p_filenode::p_filenode(p_filetree* owner, p_filenode* above, const P_CREATEFILESTRUCT& create)
@@ -45,10 +51,24 @@ p_filenode::p_filenode(p_filetree* owner, p_filenode* above, const P_CREATEFILES
     if (file) file->filenode = this;
 }
 
-p_filenode* p_filenode::findchild(std::u16string_view child_name) const {
+p_filenode* p_filenode::findexactchild(std::u16string_view child_name) const {
     for (p_filenode* child : children)
-        if (same_name_ignoring_case(child->name.view(), child_name)) return child;
+        if (child->name.view() == child_name) return child;
     return nullptr;
+}
+
+// The child of exactly the name, else the one child whose name differs only
+// in case; with several such children none is chosen, so that a name never
+// selects a different one of two existing files.
+p_filenode* p_filenode::findchild(std::u16string_view child_name) const {
+    if (p_filenode* exact = findexactchild(child_name)) return exact;
+    p_filenode* found = nullptr;
+    for (p_filenode* child : children) {
+        if (!same_name_ignoring_case(child->name.view(), child_name)) continue;
+        if (found) return nullptr;
+        found = child;
+    }
+    return found;
 }
 
 p_filenode* p_filenode::getchild(const char16_t* path, bool track) {
@@ -57,19 +77,37 @@ p_filenode* p_filenode::getchild(const char16_t* path, bool track) {
     p_filenode* current = this;
     for (std::u16string_view child_name : names) {
         if (!current->directory) return nullptr;
-        p_filenode* found = current->findchild(child_name);
+        p_filenode* found = current->findexactchild(child_name);
         if (!found && track && current->file) {
+            // The medium is asked for the exact name first, so that a child
+            // in another case never hides the file of this name.
             std::u16string terminated(child_name);
-            if (current->file->trackchild(terminated.c_str()) != 0) return nullptr;
-            found = current->findchild(child_name);
+            if (current->file->trackchild(terminated.c_str()) != 0 && !current->findchild(child_name))
+                return nullptr;
         }
+        if (!found) found = current->findchild(child_name);
         if (!found) return nullptr;
         current = found;
     }
     return current;
 }
 
+p_filenode* p_filenode::getexactchild(const char16_t* child_name, bool track) {
+    std::u16string_view n = view_of(child_name);
+    if (!file || !directory || n.empty() || n.find(u'\\') != std::u16string_view::npos) return nullptr;
+    p_filenode* found = findexactchild(n);
+    if (!found && track) {
+        std::u16string terminated(n);
+        if (file->trackchild(terminated.c_str()) == 0) found = findexactchild(n);
+    }
+    return found;
+}
+
 int32_t p_filenode::getpath(p_string& out) const {
+    if (!file) {
+        out.clear();
+        return P_FAILED;
+    }
     if (!parent) {
         out = u"\\";
         return P_OK;
@@ -148,6 +186,7 @@ int32_t p_filenode::rename(const char16_t* new_name) {
     if (!file) return P_FAILED;
     if (openhandle) return P_ALREADY_OPEN;
     if (!new_name) return P_INVALID_PARAMETER;
+    if (!p_isvalidname(new_name)) return P_INVALID_NAME;
     if (view_of(new_name) == name.view()) return P_OK;
     p_irl former;
     getirl(former);
@@ -164,16 +203,15 @@ int32_t p_filenode::setparent(const char16_t* path) {
     p_filenode* target = p.empty() || p == u"\\" ? root : root->getchild(path, true);
     if (!target) return P_PARENT_NOT_FOUND;
     if (target == parent) return P_OK;
-    if (target->getchild(name, true)) return P_ALREADY_EXISTS;
+    if (target->getexactchild(name, true)) return P_ALREADY_EXISTS;
     return file->setparent(path);
 }
 
 int32_t p_filenode::deletechild(const char16_t* child_name) {
     if (!file) return P_FAILED;
-    std::u16string_view n = view_of(child_name);
-    if (n.empty() || n.find(u'\\') != std::u16string_view::npos) return P_NOT_FOUND;
-    p_filenode* child = findchild(n);
-    if (!child && file->trackchild(child_name) == 0) child = findchild(n);
+    // Only a tracked child of exactly this name is deleted: a name is never
+    // fetched from the medium or matched in another case just to delete it.
+    p_filenode* child = findexactchild(view_of(child_name));
     if (!child) return P_NOT_FOUND;
     p_irl former;
     child->getirl(former);
@@ -183,7 +221,11 @@ int32_t p_filenode::deletechild(const char16_t* child_name) {
 }
 
 int32_t p_filenode::createchild(P_CREATEFILESTRUCT* create) {
-    return file ? file->createchild(create) : P_FAILED;
+    if (!file) return P_FAILED;
+    if (!create) return P_INVALID_PARAMETER;
+    create->name[259] = 0;
+    if (!p_isvalidname(create->name)) return P_INVALID_NAME;
+    return file->createchild(create);
 }
 int32_t p_filenode::trackchild(const char16_t* child_name) {
     return file ? file->trackchild(child_name) : P_FAILED;
@@ -218,7 +260,7 @@ int32_t p_filenode::addchild(P_CREATEFILESTRUCT* create) {
 }
 
 int32_t p_filenode::removechild(const char16_t* child_name) {
-    p_filenode* child = findchild(view_of(child_name));
+    p_filenode* child = findexactchild(view_of(child_name));
     if (!child) return P_NOT_FOUND;
     tree->post(this, P_EVENT_REMOVECHILD, child);
     tree->release(child);

@@ -37,15 +37,26 @@ constexpr uint32_t P_TRACK_FILES = 2;  // folders and files with a listed extens
 // Node flag: the folder has subfolders.
 constexpr uint32_t P_FLAG_HASSUBFOLDERS = 2;
 
+// Whether a text can name one file or folder: not empty, shorter than 260
+// characters, not "." or "..", and without "\\" or "/". Every operation that
+// takes a new name refuses other texts with -17.
+QELVIO_STORAGE_EXPORT bool p_isvalidname(const char16_t* name);
+
 // One file or folder the tree knows. Owned by its tree.
 class QELVIO_STORAGE_EXPORT p_filenode {
 public:
     p_filenode(const p_filenode&) = delete;
     p_filenode& operator=(const p_filenode&) = delete;
 
-    // Finds a node by a backslash path below this one, ignoring case; with
-    // track, names not yet in the tree are fetched from the medium.
+    // Finds a node by a backslash path below this one; with track, names
+    // not yet in the tree are fetched from the medium. Each name matches a
+    // child of exactly that name; only when the folder holds none (and,
+    // with track, the medium has none) does a single child whose name
+    // differs only in case match.
     p_filenode* getchild(const char16_t* path, bool track);
+    // The child of exactly this one name (no path, no other case), fetched
+    // from the medium with track; null when there is none.
+    p_filenode* getexactchild(const char16_t* name, bool track);
     // "\" for the root, otherwise "\name\name...".
     int32_t getpath(p_string& out) const;
     // The locator of this node.
@@ -98,6 +109,7 @@ private:
     int32_t changeparent(const char16_t* path);
     void changeflags(uint32_t new_flags);
     p_filenode* findchild(std::u16string_view child_name) const;
+    p_filenode* findexactchild(std::u16string_view child_name) const;
 
     p_file* file;
     p_string name;
