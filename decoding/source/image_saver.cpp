@@ -117,42 +117,62 @@ int save_encoded(p_ImageSource& image, p_filenode* file, bool is_jpeg, const Sav
     }
 
     p_filenode* folder_node = file->getparent();
-    if (!folder_node) {
+    p_string folder_path, file_path;
+    if (!folder_node || !p_localpath(folder_node, folder_path) || !p_localpath(file, file_path)) {
         platform::delete_file(*temporary);
         return P_FAILED;
     }
     p_string new_name = jpeg_name(file->getname());
-    p_filenode* existing = folder_node->getchild(new_name, true);
-    if (!keep_original && !existing) {
-        // The file itself becomes the JPEG and takes the new name.
+    p_filenode* existing = folder_node->getexactchild(new_name, true);
+    if (existing == file) {
+        // A file of another format already named ".jpg": its content is
+        // replaced, as for a JPEG.
         status = p_import(file, temporary->c_str(), true);
-        if (status >= 0) status = file->rename(new_name);
         if (status < 0) platform::delete_file(*temporary);
-        if (context.forget) context.forget(old_locator);
         return status;
     }
-    p_irl temporary_irl;
-    temporary_irl.set(u"file", u"", temporary->c_str());
-    p_filenode* temporary_node = nullptr;
-    p_mcp* registry = p_mcp::instance();
-    if (!registry || registry->openfile(temporary_irl, &temporary_node) < 0) {
-        platform::delete_file(*temporary);
-        return P_FAILED;
-    }
     if (existing) {
-        p_irl existing_locator;
-        existing->getirl(existing_locator);
-        status = p_copywithprompts(folder_node, temporary_node, true, context.prompt, new_name);
-        if (status >= 0 && context.forget) context.forget(existing_locator);
-        if (status >= 0 && !keep_original) {
-            p_string name = file->getname();
-            if (folder_node->deletechild(name) >= 0 && context.forget) context.forget(old_locator);
+        // Asked before the other JPEG is replaced; "No" and "Cancel" leave
+        // both files as they were.
+        if (!context.prompt) {
+            platform::delete_file(*temporary);
+            return P_ALREADY_EXISTS;
         }
+        p_irl temporary_irl, existing_locator;
+        temporary_irl.set(u"file", u"", temporary->c_str());
+        existing->getirl(existing_locator);
+        int answer = context.prompt->ask(temporary_irl, existing_locator);
+        if (answer != P_ANSWER_YES && answer != P_ANSWER_YESTOALL) {
+            platform::delete_file(*temporary);
+            return answer == P_ANSWER_DISMISSED ? P_ALREADY_EXISTS : P_CANCELLED;
+        }
+        status = p_import(existing, temporary->c_str(), true);
+        if (status < 0) {
+            if (platform::get_attributes(*temporary)) platform::delete_file(*temporary);
+            return status;
+        }
+        if (context.forget) context.forget(existing_locator);
     } else {
-        status = p_copyintofolder(folder_node, temporary_node, new_name, true);
+        // The JPEG that takes the original's place takes its permission bits.
+        if (!keep_original) platform::copy_permissions(file_path.view(), *temporary);
+        std::u16string target(folder_path.view());
+        if (target.empty() || target.back() != u'\\') target += u'\\';
+        target += new_name.view();
+        if (!platform::move_file(*temporary, target)) {
+            status = p_lasterrorstatus();
+            platform::delete_file(*temporary);
+            return status;
+        }
+        folder_node->trackchild(new_name);  // the folder learns of its new child
     }
-    if (platform::get_attributes(*temporary)) platform::delete_file(*temporary);
-    return status;
+    if (!keep_original) {
+        // The original goes only now that its JPEG exists complete.
+        p_string name = file->getname();
+        status = folder_node->deletechild(name);
+        if (status < 0) return status;
+        if (context.forget) context.forget(old_locator);
+    }
+    return P_OK;
 }
 
 }  // namespace
