@@ -40,6 +40,7 @@ constexpr Entry table[] = {
     {35040, u"The changes to the image properties can't be saved."},
     {35043, u"The image can't be saved."},
     {35053, u"The image %s can't be deleted."},
+    {35056, u"Options"},
     {35057, u"Copy of %s"},
     {35068, u"Image files will now be opened with Qelvio."},
     {35086, u"Copy (%d) of %s"},
