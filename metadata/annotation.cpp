@@ -8,11 +8,12 @@ bool apply_annotation_text(ExifTagList& list, std::uint16_t tag, std::u16string_
     // What the entry will hold: the low 8 bits of each unit.
     std::u16string stored;
     for (char16_t c : text) stored += static_cast<char16_t>(c & 0xFF);
-    if (existing) {
-        if (existing->type() == kExifAscii && existing->text() == stored) return false;
-        if (existing->type() != kExifAscii) list.remove(tag);
-        else return existing->set_text(text) != 0;
-    }
+    if (existing && existing->type() == kExifAscii && existing->count() == stored.size() + 1 &&
+        existing->text() == stored)
+        return false;
+    // A fresh entry, so that the count is exactly the new text's: setting
+    // the text into the old entry would keep a longer old count and, after
+    // the new text's zero, the rest of the old text.
     ExifTag entry;
     if (!entry.set_shape(tag, kExifAscii, 0) || !entry.set_text(text)) return false;
     int added = list.add(entry, true);

@@ -1,6 +1,7 @@
 #include "metadata/jpeg_segment_editor.h"
 
 #include <algorithm>
+#include <climits>
 #include <new>
 
 namespace qelvio::metadata {
@@ -15,6 +16,12 @@ constexpr uint32_t kCopyBufferSize = 32000;
 bool is_app(uint8_t marker) { return marker >= 0xE0 && marker <= 0xEF; }
 bool has_length(uint8_t marker) {
     return marker != kStartOfImage && marker != kEndOfImage && marker != kStartOfScan;
+}
+// Bytes of an unchanged segment in the file: its markers, lengths and
+// payloads.
+uint64_t source_span(const JpegSegment& s) {
+    if (s.pieces.empty()) return 2 + uint64_t{s.source_size};
+    return uint64_t{s.source_size} + 4 * uint64_t{s.pieces.size()};
 }
 // Physical segments needed for a payload (at least one).
 uint32_t physical_count(uint32_t size) {
@@ -65,7 +72,7 @@ int32_t JpegSegmentEditor::parse() {
             if (size >= pos + 4 && read_at(size - 2, tail, 2) && tail[0] == 0xFF &&
                 tail[1] == kEndOfImage)
                 end = size - 2;
-            list.push_back({marker, pos + 2, end - (pos + 2)});
+            list.push_back({marker, pos + 2, end - (pos + 2), 0, 0, 0, false, false, false, {}});
             scan_passed = true;
             pos = end;
             if (end == size) break;
@@ -73,7 +80,7 @@ int32_t JpegSegmentEditor::parse() {
         }
         if (!has_length(marker)) {
             if (marker == kEndOfImage && !scan_passed) return fail();
-            list.push_back({marker, pos + 2, 0});
+            list.push_back({marker, pos + 2, 0, 0, 0, 0, false, false, false, {}});
             pos += 2;
             if (marker == kEndOfImage) break;
             continue;
@@ -84,10 +91,12 @@ int32_t JpegSegmentEditor::parse() {
         uint32_t payload = length - 2;
         JpegSegment* previous = list.empty() ? nullptr : &list.back();
         if (previous && previous->marker == marker && previous->source_size > 0 &&
-            previous->source_size % kMaxSegmentPayload == 0)
+            previous->source_size % kMaxSegmentPayload == 0 && !previous->pieces.empty()) {
             previous->source_size += payload;  // continues the previous segment
-        else
-            list.push_back({marker, pos + 4, payload});
+            previous->pieces.push_back(payload);
+        } else {
+            list.push_back({marker, pos + 4, payload, 0, 0, 0, false, false, false, {payload}});
+        }
         pos += 2 + length;
     }
     stream.close(0);
@@ -117,7 +126,12 @@ int32_t JpegSegmentEditor::set_segment(uint8_t marker, int n, uint32_t size) {
     // After the first APPn segment, pass over comments and APPn segments up
     // to the new number; insert before the first other segment.
     auto it = std::find_if(list.begin(), list.end(), [](const JpegSegment& s) { return is_app(s.marker); });
-    if (it == list.end()) return kSegmentNotJpeg;
+    if (it == list.end()) {
+        // No APPn segment at all (scanners and web tools write such files):
+        // the new one goes right after the start-of-image marker.
+        if (list.empty()) return kSegmentNotJpeg;
+        it = list.begin() + 1;
+    }
     while (it != list.end() && (it->marker == kComment || (is_app(it->marker) && it->marker <= marker)))
         ++it;
     JpegSegment s;
@@ -127,6 +141,47 @@ int32_t JpegSegmentEditor::set_segment(uint8_t marker, int n, uint32_t size) {
     s.replacement_size = size;
     list.insert(it, s);
     return P_OK;
+}
+
+int32_t JpegSegmentEditor::insert_segment_before(uint8_t marker, int n, uint32_t size) {
+    if (!is_app(marker) || size == 0) return kSegmentNone;
+    if (rewritten) return kSegmentBusy;
+    const JpegSegment* at = find(marker, n);
+    if (!at) return kSegmentNone;
+    JpegSegment s;
+    s.marker = marker;
+    s.inserted = true;
+    s.replaced = true;
+    s.replacement_size = size;
+    list.insert(list.begin() + (at - list.data()), s);
+    return P_OK;
+}
+
+uint32_t JpegSegmentEditor::physical(const JpegSegment& s, bool output, uint32_t k, uint32_t* left) const {
+    uint32_t start = output ? s.new_offset : s.source_offset;
+    uint32_t size = output ? s.new_size : s.source_size;
+    if (output && s.replaced) {
+        // Written here: physical segments of kMaxSegmentPayload bytes.
+        uint32_t in_piece = k % kMaxSegmentPayload;
+        if (left) *left = std::min(kMaxSegmentPayload - in_piece, size - k);
+        return start + (k / kMaxSegmentPayload) * 4 + k;
+    }
+    if (s.pieces.empty()) {
+        if (left) *left = size - k;
+        return start + k;
+    }
+    // As the input has them (unchanged segments keep their pieces).
+    uint32_t position = start;
+    for (std::size_t i = 0; i < s.pieces.size(); ++i) {
+        bool last = i + 1 == s.pieces.size();
+        if (k < s.pieces[i] || last) {
+            if (left) *left = k <= s.pieces[i] ? s.pieces[i] - k : 0;
+            return position + k;
+        }
+        k -= s.pieces[i];
+        position += s.pieces[i] + 4;
+    }
+    return position;
 }
 
 int32_t JpegSegmentEditor::read_segment(uint8_t marker, int n, void* buffer, uint32_t length) {
@@ -167,9 +222,8 @@ int32_t JpegSegmentEditor::seek_segment(int origin, int32_t offset) {
     int64_t target = base + offset;
     if (target < 0 || target > size) return kSegmentOutside;
     open_position = static_cast<uint32_t>(target);
-    uint32_t start = open_for_writing ? s.new_offset : s.source_offset;
     int32_t status = stream.seek(open_for_writing ? 1 : 0, 1,
-                                 static_cast<int32_t>(physical(start, open_position)));
+                                 static_cast<int32_t>(physical(s, open_for_writing, open_position, nullptr)));
     return status < 0 ? status : P_OK;
 }
 
@@ -180,8 +234,10 @@ int32_t JpegSegmentEditor::read_from_segment(void* buffer, uint32_t count) {
     auto* out = static_cast<uint8_t*>(buffer);
     for (uint32_t done = 0; done < count;) {
         // Stay within one physical segment; its header lies between them.
-        uint32_t piece = std::min(count - done, kMaxSegmentPayload - open_position % kMaxSegmentPayload);
-        if (seek_segment(1, static_cast<int32_t>(open_position)) < 0) return kSegmentShortTransfer;
+        uint32_t left = 0;
+        physical(s, false, open_position, &left);
+        uint32_t piece = std::min(count - done, left);
+        if (piece == 0 || seek_segment(1, static_cast<int32_t>(open_position)) < 0) return kSegmentShortTransfer;
         if (stream.read(0, out + done, piece) != static_cast<int32_t>(piece)) return kSegmentShortTransfer;
         done += piece;
         open_position += piece;
@@ -195,8 +251,10 @@ int32_t JpegSegmentEditor::write_to_segment(const void* buffer, uint32_t count) 
     if (count > s.new_size - open_position) return kSegmentOutside;
     const auto* in = static_cast<const uint8_t*>(buffer);
     for (uint32_t done = 0; done < count;) {
-        uint32_t piece = std::min(count - done, kMaxSegmentPayload - open_position % kMaxSegmentPayload);
-        if (seek_segment(1, static_cast<int32_t>(open_position)) < 0) return kSegmentShortTransfer;
+        uint32_t left = 0;
+        physical(s, true, open_position, &left);
+        uint32_t piece = std::min(count - done, left);
+        if (piece == 0 || seek_segment(1, static_cast<int32_t>(open_position)) < 0) return kSegmentShortTransfer;
         if (stream.write(in + done, piece) != static_cast<int32_t>(piece)) return kSegmentShortTransfer;
         done += piece;
         open_position += piece;
@@ -242,6 +300,14 @@ int32_t JpegSegmentEditor::write_placeholder(const JpegSegment& s, std::vector<c
 int32_t JpegSegmentEditor::rewrite() {
     if (open_index >= 0 || rewritten) return kSegmentBusy;
     if (list.empty()) return kSegmentNotJpeg;
+    // The whole layout is checked before anything is written.
+    uint64_t total = 0;
+    for (const JpegSegment& s : list) {
+        if (s.deleted) continue;
+        total += s.replaced ? uint64_t{s.replacement_size} + 4 * uint64_t{physical_count(s.replacement_size)}
+                            : source_span(s);
+    }
+    if (total > static_cast<uint64_t>(INT32_MAX)) return kSegmentTooLarge;
     std::vector<char> buffer;
     try {
         buffer.resize(kCopyBufferSize);
@@ -261,13 +327,13 @@ int32_t JpegSegmentEditor::rewrite() {
             out += s.replacement_size + 4 * physical_count(s.replacement_size);
             continue;
         }
+        // Every byte of its physical segments, headers included, as it was.
         uint32_t header = has_length(s.marker) ? 4 : 2;
-        uint32_t span = s.source_size;
-        if (has_length(s.marker)) span += 4 * (physical_count(s.source_size) - 1);
+        uint32_t span = static_cast<uint32_t>(source_span(s));
         s.new_offset = out + header;
         s.new_size = s.source_size;
-        status = copy_range(s.source_offset - header, header + span, buffer);
-        out += header + span;
+        status = copy_range(s.source_offset - header, span, buffer);
+        out += span;
     }
     if (status < 0) {
         stream.close(0);
@@ -288,6 +354,12 @@ int32_t JpegSegmentEditor::finish(bool commit) {
     list.erase(std::remove_if(list.begin(), list.end(), [](const JpegSegment& s) { return s.deleted; }),
                list.end());
     for (JpegSegment& s : list) {
+        if (s.replaced) {
+            s.pieces.clear();
+            for (uint32_t left = s.new_size; left > 0; left -= std::min(left, kMaxSegmentPayload))
+                s.pieces.push_back(std::min(left, kMaxSegmentPayload));
+            if (s.pieces.empty()) s.pieces.push_back(0);
+        }
         s.source_offset = s.new_offset;
         s.source_size = s.new_size;
         s.replaced = s.inserted = false;

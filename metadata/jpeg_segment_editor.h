@@ -22,7 +22,7 @@ namespace qelvio::metadata {
 
 // Results of the editor's operations besides 0 and the stream's statuses.
 enum JpegSegmentStatus : int32_t {
-    kSegmentNotJpeg = -1,        // not a complete JPEG; no APPn to insert after
+    kSegmentNotJpeg = -1,        // not a complete JPEG
     kSegmentNone = -2,           // no such segment, or not an APPn marker
     kSegmentNoneOpen = -6,       // no segment open for that direction
     kSegmentShortTransfer = -8,  // a read or write came up short
@@ -30,10 +30,14 @@ enum JpegSegmentStatus : int32_t {
     kSegmentOutside = -10,       // an offset outside the payload
     kSegmentNoMemory = -11,      // no copy buffer
     kSegmentBusy = -12,          // a segment is open or a rewrite is pending
+    kSegmentTooLarge = -13,      // the new file's layout does not fit a JPEG file here
 };
 
-// Payload bytes in one physical segment.
+// Payload bytes in one physical segment the editor writes. Segments read
+// from a file may hold up to kMaxPhysicalPayload bytes each (libjpeg's ICC
+// chunks, extended XMP and others do); those are copied as they are.
 inline constexpr uint32_t kMaxSegmentPayload = 65531;
+inline constexpr uint32_t kMaxPhysicalPayload = 65533;
 
 struct JpegSegment {
     uint8_t marker = 0;
@@ -45,6 +49,9 @@ struct JpegSegment {
     bool replaced = false;          // a replacement size was set
     bool deleted = false;
     bool inserted = false;  // new: has no bytes in the input
+    // Payload bytes of each physical segment in the input, in order; empty
+    // for the markers without a length (start and end of image, scan).
+    std::vector<uint32_t> pieces;
 };
 
 class JpegSegmentEditor {
@@ -63,9 +70,14 @@ public:
     // The n-th segment (from 0) with that marker, or null.
     const JpegSegment* find(uint8_t marker, int n) const;
     // Resizes the n-th APPn segment (0 deletes it), or inserts a new one
-    // after the existing APPn segments up to that number. -2 for a marker
-    // other than APPn, -1 when the file has no APPn segment to insert after.
+    // after the existing APPn segments up to that number; a file without any
+    // APPn segment receives it right after its start-of-image marker. -2 for
+    // a marker other than APPn.
     int32_t set_segment(uint8_t marker, int n, uint32_t size);
+    // Inserts a new APPn segment of that size just before the n-th existing
+    // segment with the same marker, which (like every later one) then counts
+    // one higher. -2 for a marker other than APPn or when there is no n-th.
+    int32_t insert_segment_before(uint8_t marker, int n, uint32_t size);
     // The payload size with no buffer; otherwise reads up to length bytes
     // of the payload (before a rewrite) and returns the count.
     int32_t read_segment(uint8_t marker, int n, void* buffer, uint32_t length);
@@ -83,9 +95,12 @@ public:
     int32_t write_to_segment(const void* buffer, uint32_t count);
     int32_t close_segment();
 
-    // Writes the new file's layout: unchanged segments copied, replaced
-    // ones as placeholders. -12 when a segment is open or a rewrite is
-    // pending, -11 without memory; on failure nothing is kept.
+    // Writes the new file's layout: unchanged segments copied exactly as
+    // they are (whatever their physical lengths), replaced ones as
+    // placeholders in physical segments of at most 65531 payload bytes. -12
+    // when a segment is open or a rewrite is pending, -11 without memory,
+    // -13 (before anything is written) when the new file would be too large;
+    // on failure nothing is kept.
     int32_t rewrite();
     // Closes both sides; with commit the new file replaces the old one.
     int32_t finish(bool commit);
@@ -94,10 +109,10 @@ private:
     JpegSegment* find_mutable(uint8_t marker, int n);
     int32_t copy_range(uint32_t from, uint32_t length, std::vector<char>& buffer);
     int32_t write_placeholder(const JpegSegment& s, std::vector<char>& buffer);
-    // Position in the file of logical payload offset k.
-    static uint32_t physical(uint32_t start, uint32_t k) {
-        return start + (k / kMaxSegmentPayload) * 4 + k;
-    }
+    // Where logical payload offset k of the segment lies (in the input, or
+    // in the output after a rewrite), and how many payload bytes follow it
+    // in the same physical segment.
+    uint32_t physical(const JpegSegment& s, bool output, uint32_t k, uint32_t* left) const;
 
     p_filestream& stream;
     std::vector<JpegSegment> list;

@@ -2,6 +2,7 @@
 
 #include "decoding/source/jpeg_writer.h"
 #include "metadata/annotation.h"
+#include "metadata/exif_update.h"
 #include "metadata/fpxr_audio_set.h"
 #include "metadata/jpeg_segment_editor.h"
 #include "qelvio/p_filestream.h"
@@ -41,13 +42,25 @@ int save_in_place(p_ImageSource& image, p_filenode* file) {
     metadata::JpegSegmentEditor editor(stream);
     if (editor.parse() < 0) return P_FAILED;
 
+    // The Exif segment changes only where the tag list was edited; the
+    // file's other entries, directories and maker note stay as they are.
     std::vector<uint8_t> exif;
     int exif_number = -1;
     if (metadata::ExifTagList* tags = image.tag_list()) {
-        exif = metadata::serialize_for_jpeg(*tags);
-        exif_number = exif_segment(editor);
-        if (exif_number < 0) exif_number = count_app1(editor);  // a new segment after the others
-        if (editor.set_segment(kApp1, exif_number, static_cast<uint32_t>(exif.size())) < 0) return P_FAILED;
+        int found = exif_segment(editor);
+        std::vector<uint8_t> original;
+        if (found >= 0) {
+            original.resize(static_cast<std::size_t>(editor.read_segment(kApp1, found, nullptr, 0)));
+            if (editor.read_segment(kApp1, found, original.data(), static_cast<uint32_t>(original.size())) !=
+                static_cast<int32_t>(original.size()))
+                return P_FAILED;
+        }
+        int update = metadata::update_exif_payload(original, *tags, exif);
+        if (update < 0) return P_FAILED;
+        if (update == metadata::kExifUpdated) {
+            exif_number = found >= 0 ? found : count_app1(editor);  // a new segment after the others
+            if (editor.set_segment(kApp1, exif_number, static_cast<uint32_t>(exif.size())) < 0) return P_FAILED;
+        }
     }
     // The audio segments are rewritten only when the audio was replaced;
     // otherwise the file's own segments stay exactly as they are.

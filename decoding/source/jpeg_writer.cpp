@@ -151,7 +151,7 @@ int write_jpeg(p_ImageSource& image, std::u16string_view destination, int qualit
         if (const std::vector<uint8_t>* audio = image.audio()) {
             metadata::FpxrAudioSet set;
             if (set.build(audio->data(), audio->size()) < 0) status = P_NO_MEMORY;
-            markers.audio = set.entries();
+            markers.audio = set.file_segments();
         }
         if (status == P_OK) status = write_file(*bitmap, destination, quality, markers);
     }

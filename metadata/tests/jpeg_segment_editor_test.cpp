@@ -1,8 +1,10 @@
 // Rewriting a JPEG's APPn segments, and the audio annotation in FlashPix
 // APP2 segments. Fixtures are made with ImageMagick; exiftool and djpeg
 // check the results.
+#include "metadata/annotation.h"
 #include "metadata/fpxr_audio_set.h"
 #include "metadata/jpeg_segment_editor.h"
+#include "metadata/tests/camera_jpeg.h"
 #include "metadata/tests/jpeg_segments.h"
 #include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
@@ -129,16 +131,103 @@ TEST_F(SegmentEditor, ReplacingADescriptionLeavesEverythingElseAlone) {
     EXPECT_EQ(pixels("photo.jpg"), before_pixels);
 }
 
-TEST_F(SegmentEditor, InsertionNeedsAnAppSegment) {
-    // The same picture without its JFIF segment.
+TEST_F(SegmentEditor, WithoutAppSegmentsTheNewOneFollowsTheStartOfImage) {
+    // The same picture without its JFIF segment, as scanners write it.
     std::string no_app = original.substr(0, 2) + original.substr(20);
     std::ofstream(root / "photo.jpg", std::ios::binary) << no_app;
-    EXPECT_EQ(write_segment(0xE1, 0, pattern(10, 0)), qm::kSegmentNotJpeg);
-    EXPECT_EQ(read("photo.jpg"), no_app);
+    std::vector<uint8_t> payload = pattern(10, 0);
+    ASSERT_EQ(write_segment(0xE1, 0, payload), 10);
+    std::string after = read("photo.jpg");
+    EXPECT_EQ(after.substr(0, 2), no_app.substr(0, 2));
+    EXPECT_EQ(after.substr(2, 4), std::string("\xFF\xE1\x00\x0C", 4));
+    EXPECT_EQ(after.substr(6, 10), std::string(payload.begin(), payload.end()));
+    EXPECT_EQ(after.substr(16), no_app.substr(2));
+    EXPECT_EQ(pixels("photo.jpg"), command_output("djpeg -pnm '" + local("photo.jpg") + "'"));
     p_filestream stream(node(u"\\photo.jpg"));
     qm::JpegSegmentEditor editor(stream);
     ASSERT_EQ(editor.parse(), 0);
     EXPECT_EQ(editor.set_segment(0xDB, 0, 10), qm::kSegmentNone);
+}
+
+// A JPEG payload of n bytes inside a physical segment: 0xFF, marker, length.
+std::string physical_segment(uint8_t marker, const std::vector<uint8_t>& payload) {
+    std::size_t length = payload.size() + 2;
+    return std::string{char(0xFF), char(marker), char(length >> 8), char(length & 0xFF)} +
+           std::string(payload.begin(), payload.end());
+}
+
+TEST_F(SegmentEditor, FullLengthSegmentsAreCopiedExactly) {
+    // APP1 and APP2 segments of the largest length a JPEG allows (65533
+    // payload bytes, as extended XMP and ICC chunks have), then a second
+    // APP2 of the same kind.
+    std::vector<uint8_t> xmp = pattern(65533, 11), icc1 = pattern(65533, 12), icc2 = pattern(65533, 13);
+    std::memcpy(xmp.data(), "http://ns.adobe.com/xmp/extension/", 35);
+    std::memcpy(icc1.data(), "ICC_PROFILE\0\x01\x02", 14);
+    std::memcpy(icc2.data(), "ICC_PROFILE\0\x02\x02", 14);
+    std::string file = original.substr(0, 20) + physical_segment(0xE1, xmp) + physical_segment(0xE2, icc1) +
+                       physical_segment(0xE2, icc2) + original.substr(20);
+    std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << file;
+    {
+        p_filestream stream(node(u"\\photo.jpg"));
+        qm::JpegSegmentEditor editor(stream);
+        ASSERT_EQ(editor.parse(), 0);
+        std::vector<uint8_t> back(65533);
+        ASSERT_EQ(editor.read_segment(0xE2, 1, back.data(), 65533), 65533);
+        EXPECT_EQ(back, icc2);
+    }
+    // Inserting an APP1 among them (as an annotation edit does).
+    std::vector<uint8_t> exif = pattern(300, 4);
+    std::memcpy(exif.data(), "Exif\0\0", 6);
+    ASSERT_EQ(write_segment(0xE1, 1, exif), 300);
+    std::string after = read("photo.jpg");
+    std::string rest = physical_segment(0xE2, icc1) + physical_segment(0xE2, icc2) + original.substr(20);
+    EXPECT_EQ(after, original.substr(0, 20) + physical_segment(0xE1, xmp) + physical_segment(0xE1, exif) + rest);
+    std::string djpeg_errors = command_output("djpeg -pnm '" + local("photo.jpg") + "' 2>&1 >/dev/null");
+    EXPECT_EQ(djpeg_errors, "");
+    EXPECT_EQ(pixels("photo.jpg"), command_output("djpeg -pnm '" + local("photo.jpg") + "'"));
+    // Rewritten again, with the new segment replaced by a smaller one.
+    std::vector<uint8_t> smaller = pattern(100, 5);
+    ASSERT_EQ(write_segment(0xE1, 1, smaller), 100);
+    EXPECT_EQ(read("photo.jpg"),
+              original.substr(0, 20) + physical_segment(0xE1, xmp) + physical_segment(0xE1, smaller) + rest);
+}
+
+TEST_F(SegmentEditor, LibjpegIccChunksSurviveAnEdit) {
+    // A 70 KB profile, which cjpeg splits into two APP2 chunks.
+    std::vector<uint8_t> icc = camera_jpeg::icc_profile(70000);
+    write_file(local("big.icc"), icc);
+    ASSERT_EQ(std::system(("djpeg -pnm '" + local("photo.jpg") + "' | cjpeg -quality 90 -icc '" + local("big.icc") +
+                           "' > '" + local("icc.jpg") + "'").c_str()), 0);
+    std::string file = read("icc.jpg");
+    std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << file;
+    int chunks = 0;
+    for (auto [marker, size] : jpeg_segments(file)) chunks += marker == 0xE2;
+    ASSERT_EQ(chunks, 2);
+    qm::ExifTagList tags;
+    qm::apply_annotation_text(tags, qm::kTagImageDescription, u"hello");
+    std::vector<uint8_t> exif = qm::serialize_for_jpeg(tags);
+    ASSERT_EQ(write_segment(0xE1, 0, exif), static_cast<int32_t>(exif.size()));
+    std::string after = read("photo.jpg");
+    EXPECT_EQ(command_output("djpeg -pnm '" + local("photo.jpg") + "' 2>&1 >/dev/null"), "");
+    EXPECT_EQ(command_output("djpeg -pnm '" + local("photo.jpg") + "' | md5sum"),
+              command_output("djpeg -pnm '" + local("icc.jpg") + "' | md5sum"));
+    std::string extracted = command_output("exiftool -b -ICC_Profile '" + local("photo.jpg") + "'");
+    EXPECT_EQ(extracted, std::string(icc.begin(), icc.end()));
+    EXPECT_EQ(command_output("exiftool -q -q -warning -a '" + local("photo.jpg") + "' 2>&1"), "");
+    // Everything but the new segment is the file as cjpeg wrote it.
+    EXPECT_EQ(after.substr(0, 20), file.substr(0, 20));
+    EXPECT_EQ(after.substr(20 + 4 + exif.size()), file.substr(20));
+}
+
+TEST_F(SegmentEditor, ALayoutTooLargeIsRefusedBeforeWriting) {
+    p_filestream stream(node(u"\\photo.jpg"));
+    qm::JpegSegmentEditor editor(stream);
+    ASSERT_EQ(editor.parse(), 0);
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(editor.set_segment(0xE3, i, 60000000), 0);
+    EXPECT_EQ(editor.rewrite(), qm::kSegmentTooLarge);
+    EXPECT_EQ(editor.finish(false), 0);
+    EXPECT_EQ(read("photo.jpg"), original);
+    EXPECT_FALSE(std::filesystem::exists(root / "Windows/Temp") && !listing("Windows/Temp").empty());
 }
 
 TEST_F(SegmentEditor, DamagedFilesAreNotRewritten) {
@@ -229,7 +318,7 @@ TEST_F(AudioSet, BuildSplitsTheStream) {
 }
 
 // A FlashPix contents list (type 1) whose entry 4 names the audio stream, as
-// cameras write it; other programs find the stream through it.
+// a camera writes it; other programs find the stream through it.
 std::vector<uint8_t> contents_list(uint32_t audio_stream_size) {
     std::vector<uint8_t> p = {'F', 'P', 'X', 'R', 0, 0, 1, 0, 5};
     auto entry = [&](const std::u16string& name, uint32_t size) {
@@ -243,27 +332,85 @@ std::vector<uint8_t> contents_list(uint32_t audio_stream_size) {
     return p;
 }
 
-TEST_F(AudioSet, StoredStreamIsWhatExiftoolReads) {
-    std::vector<uint8_t> audio = wav(100000);
-    std::vector<uint8_t> contents = contents_list(28 + 100000);
-    ASSERT_EQ(write_segment(0xE2, 0, contents), static_cast<int32_t>(contents.size()));
-    qm::FpxrAudioSet set;
-    set.build(audio.data(), audio.size());
-    ASSERT_EQ(store(set), 1);
-    EXPECT_EQ(load(), audio);
-    std::string extracted = command_output("exiftool -b -AudioStream '" + local("photo.jpg") + "'");
-    EXPECT_EQ(command_output("exiftool -q -q -warning -a '" + local("photo.jpg") + "'"), "");
-    EXPECT_EQ(extracted, std::string(audio.begin(), audio.end()));
-    EXPECT_EQ(pixels("photo.jpg"), command_output("djpeg -pnm '" + local("photo.jpg") + "'"));
+// The APP2 payloads of the file, in order.
+std::vector<std::string> app2_payloads(const std::string& file) {
+    std::vector<std::string> out;
+    for (auto& [marker, bytes] : camera_jpeg::segments(std::vector<uint8_t>(file.begin(), file.end())))
+        if (marker == 0xE2) out.push_back(bytes.substr(4));
+    return out;
+}
 
-    // Replacing with a shorter note reuses the first segment and deletes the second.
-    std::vector<uint8_t> shorter = wav(1000);
-    set.build(shorter.data(), shorter.size());
+TEST_F(AudioSet, ExiftoolReadsTheStoredStream) {
+    // One, two and three segments; without a contents list, and with a
+    // camera's list (which names the stream with a stale size).
+    for (std::size_t length : {30000u, 100000u, 150000u}) {
+        for (bool camera_list : {false, true}) {
+            SCOPED_TRACE(std::to_string(length) + (camera_list ? " with a camera's list" : " without a list"));
+            std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << original;
+            std::vector<uint8_t> camera = contents_list(12345);
+            if (camera_list) ASSERT_EQ(write_segment(0xE2, 0, camera), static_cast<int32_t>(camera.size()));
+            auto warnings_before = camera_jpeg::validation_warnings(local("photo.jpg"));
+            std::vector<uint8_t> audio = wav(length);
+            qm::FpxrAudioSet set;
+            int segments = set.build(audio.data(), audio.size());
+            ASSERT_EQ(segments, length < 65489 ? 1 : length < 65489 + 65517 ? 2 : 3);
+            ASSERT_EQ(store(set), 1);
+            EXPECT_EQ(load(), audio);
+            EXPECT_EQ(command_output("exiftool -b -AudioStream '" + local("photo.jpg") + "'"),
+                      std::string(audio.begin(), audio.end()));
+            for (const std::string& w : camera_jpeg::validation_warnings(local("photo.jpg")))
+                EXPECT_TRUE(warnings_before.count(w)) << "new warning: " << w;
+            EXPECT_EQ(pixels("photo.jpg"), command_output("djpeg -pnm '" + local("photo.jpg") + "'"));
+            // The list comes first and gives the stream's size (its header and
+            // the WAV bytes); a camera's list keeps every other byte.
+            auto app2 = app2_payloads(read("photo.jpg"));
+            ASSERT_EQ(app2.size(), 1u + segments);
+            std::vector<uint8_t> expected = camera_list ? contents_list(28 + static_cast<uint32_t>(length))
+                                                        : qm::FpxrAudioSet::contents_list(28 + static_cast<uint32_t>(length));
+            EXPECT_EQ(app2[0], std::string(expected.begin(), expected.end()));
+
+            // Removing the note removes the list this program added, and keeps
+            // the camera's.
+            set.clear();
+            ASSERT_EQ(store(set), 1);
+            EXPECT_TRUE(load().empty());
+            app2 = app2_payloads(read("photo.jpg"));
+            std::vector<uint8_t> emptied = contents_list(0);
+            EXPECT_EQ(app2, camera_list ? std::vector<std::string>{std::string(emptied.begin(), emptied.end())}
+                                        : std::vector<std::string>{});
+            if (!camera_list) EXPECT_EQ(read("photo.jpg"), original);
+        }
+    }
+}
+
+TEST_F(AudioSet, AnOldNoteWithoutListGetsOneInFront) {
+    // A note written without a contents list, as this program used to.
+    std::vector<uint8_t> audio = wav(100000);
+    qm::FpxrAudioSet set;
+    ASSERT_EQ(set.build(audio.data(), audio.size()), 2);
+    ASSERT_EQ(write_segment(0xE2, 0, set.entries()[0]), static_cast<int32_t>(set.entries()[0].size()));
+    ASSERT_EQ(write_segment(0xE2, 1, set.entries()[1]), static_cast<int32_t>(set.entries()[1].size()));
+    EXPECT_EQ(command_output("exiftool -b -AudioStream '" + local("photo.jpg") + "'"), "");
+    std::vector<uint8_t> shorter = wav(70000);
+    ASSERT_EQ(set.build(shorter.data(), shorter.size()), 2);
     ASSERT_EQ(store(set), 1);
+    auto app2 = app2_payloads(read("photo.jpg"));
+    ASSERT_EQ(app2.size(), 3u);
+    std::vector<uint8_t> list = qm::FpxrAudioSet::contents_list(28 + 70000);
+    EXPECT_EQ(app2[0], std::string(list.begin(), list.end()));
     EXPECT_EQ(load(), shorter);
-    int app2 = 0;
-    for (auto [marker, size] : jpeg_segments(read("photo.jpg"))) app2 += marker == 0xE2;
-    EXPECT_EQ(app2, 2);  // the contents list and one audio segment
+    EXPECT_EQ(command_output("exiftool -b -AudioStream '" + local("photo.jpg") + "'"),
+              std::string(shorter.begin(), shorter.end()));
+}
+
+TEST_F(AudioSet, ANoteBeyond1024SegmentsIsRefused) {
+    const std::size_t longest = qm::FpxrAudioSet::kMaxAudioLength;
+    std::vector<uint8_t> audio(longest + 1);
+    qm::FpxrAudioSet set;
+    EXPECT_EQ(set.build(audio.data(), longest + 1), qm::FpxrAudioSet::kTooLong);
+    EXPECT_TRUE(set.entries().empty());
+    EXPECT_EQ(set.build(audio.data(), longest), 1024);
+    EXPECT_EQ(set.audio_bytes(nullptr), longest);
 }
 
 TEST_F(AudioSet, OtherApp2SegmentsAreKept) {
