@@ -3,6 +3,7 @@
 #include "app/cli/command.h"
 #include "app/cli/image_session.h"
 #include "app/cli/locate.h"
+#include "app/cli/prompts.h"
 
 #include "metadata/annotation.h"
 
@@ -14,12 +15,13 @@ namespace qelvio::cli {
 int run_annotate(const Args& args) {
     constexpr const char* usage =
         "usage: qelvio-cli annotate FILE [--description T] [--artist T] [--copyright T] "
-        "[--convert keep|replace]\n";
+        "[--convert keep|replace] [--overwrite ask|yes|no]\n";
     std::string file;
     std::optional<std::string> texts[3];
     const char* options[3] = {"--description", "--artist", "--copyright"};
     const uint16_t tags[3] = {metadata::kTagImageDescription, metadata::kTagArtist, metadata::kTagCopyright};
     bool keep_original = true;
+    std::string overwrite = "ask";
     for (std::size_t i = 0; i < args.size(); ++i) {
         bool matched = false;
         for (int k = 0; k < 3 && !matched; ++k) {
@@ -32,6 +34,8 @@ int run_annotate(const Args& args) {
         if (args[i] == "--convert" && i + 1 < args.size() &&
             (args[i + 1] == "keep" || args[i + 1] == "replace")) {
             keep_original = args[++i] == "keep";
+        } else if (args[i] == "--overwrite" && i + 1 < args.size()) {
+            overwrite = args[++i];
         } else if (file.empty()) {
             file = args[i];
         } else {
@@ -39,7 +43,9 @@ int run_annotate(const Args& args) {
             return 2;
         }
     }
-    if (file.empty()) {
+    // Asked when a converted image would replace a JPEG of its new name.
+    std::unique_ptr<p_overwriteprompt> prompt = overwrite_prompt(overwrite);
+    if (file.empty() || !prompt) {
         std::fputs(usage, stderr);
         return 2;
     }
@@ -51,7 +57,7 @@ int run_annotate(const Args& args) {
     for (int k = 0; k < 3; ++k)
         if (texts[k]) metadata::apply_annotation_text(*list, tags[k], text::to_utf16(*texts[k]));
     if (image->changes() == 0) return 0;  // nothing to write
-    int status = session.save(*image, keep_original);
+    int status = session.save(*image, keep_original, prompt.get());
     if (status < 0 && status != P_CANCELLED) {
         std::fprintf(stderr, "qelvio-cli annotate: %s: %s\n(%s)\n", file.c_str(),
                      p_loadstring(35040).utf8().c_str(), p_statusmessage(status).utf8().c_str());

@@ -3,48 +3,17 @@
 // before replacing a file.
 #include "app/cli/command.h"
 #include "app/cli/locate.h"
+#include "app/cli/prompts.h"
 
 #include "qelvio/p_fileops.h"
 
 #include <cstdio>
-#include <iostream>
 
 namespace qelvio::cli {
 namespace {
 
 constexpr const char* usage_text =
     "usage: qelvio-cli cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE... FOLDER\n";
-
-// Asks on the terminal: y(es), n(o), a(ll: yes to all), N(one: no to all),
-// c(ancel). End of input dismisses the question.
-class TerminalPrompt : public p_overwriteprompt {
-protected:
-    int show(const p_irl& source, const p_irl& existing) override {
-        for (;;) {
-            std::fprintf(stderr, "Replace %s\n   with %s? [y]es [n]o [a]ll [N]one [c]ancel: ",
-                         existing.utf8().c_str(), source.utf8().c_str());
-            std::string line;
-            if (!std::getline(std::cin, line)) return P_ANSWER_DISMISSED;
-            if (line == "y") return P_ANSWER_YES;
-            if (line == "a") return P_ANSWER_YESTOALL;
-            if (line == "n") return P_ANSWER_NO;
-            if (line == "N") return P_ANSWER_NOTOALL;
-            if (line == "c") return P_ANSWER_CANCEL;
-        }
-    }
-};
-
-// Gives the same answer every time.
-class FixedPrompt : public p_overwriteprompt {
-public:
-    explicit FixedPrompt(int fixed) : answer(fixed) {}
-
-protected:
-    int show(const p_irl&, const p_irl&) override { return answer; }
-
-private:
-    int answer;
-};
 
 }  // namespace
 
@@ -63,17 +32,13 @@ int run_cp(const Args& args) {
             paths.push_back(args[i]);
         }
     }
-    if (paths.size() < 2 || (paths.size() > 2 && !name.empty()) ||
-        (overwrite != "ask" && overwrite != "yes" && overwrite != "no")) {
+    // One prompt for the whole operation, so "all" and "None" hold for every file.
+    std::unique_ptr<p_overwriteprompt> prompt_owner = overwrite_prompt(overwrite);
+    p_overwriteprompt* prompt = prompt_owner.get();
+    if (paths.size() < 2 || (paths.size() > 2 && !name.empty()) || !prompt) {
         std::fputs(usage_text, stderr);
         return 2;
     }
-    // One prompt for the whole operation, so "all" and "None" hold for every file.
-    TerminalPrompt ask;
-    FixedPrompt yes(P_ANSWER_YESTOALL), no(P_ANSWER_NOTOALL);
-    p_overwriteprompt* prompt = overwrite == "yes" ? static_cast<p_overwriteprompt*>(&yes)
-                                : overwrite == "no" ? static_cast<p_overwriteprompt*>(&no)
-                                                    : &ask;
     p_mcp mcp;
     const std::string& folder_argument = paths.back();
     p_filenode* folder = locate(mcp, folder_argument, "cp");

@@ -42,13 +42,14 @@ decoding::p_ImageSource* ImageSession::image(const std::string& argument, const 
     return thumbcache->getimage(locator);
 }
 
-int ImageSession::save(decoding::p_ImageSource& image, bool keep_original) {
+int ImageSession::save(decoding::p_ImageSource& image, bool keep_original, p_overwriteprompt* prompt) {
     shell::Settings settings;
     settings.load();
     FixedAnswer answer(keep_original ? platform::kAnswerYes : platform::kAnswerNo);
     decoding::SaveContext context;
     context.quality_setting = settings.savequality;
     context.question = &answer;
+    context.prompt = prompt;
     context.forget = [this](const p_irl& locator) { thumbcache->forget(locator); };
     int status = decoding::save_image(image, context);
     thumbcache->save(false, false);  // the index forgets replaced thumbnails

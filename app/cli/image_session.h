@@ -22,8 +22,10 @@ public:
     // prefixed by the command) when it names no file.
     decoding::p_ImageSource* image(const std::string& argument, const char* command);
     // A save with the user's quality setting; the conversion question is
-    // answered with keep_original.
-    int save(decoding::p_ImageSource& image, bool keep_original = true);
+    // answered with keep_original, and the question before a converted
+    // image replaces an existing JPEG by prompt (none: such a save fails
+    // with -9).
+    int save(decoding::p_ImageSource& image, bool keep_original = true, p_overwriteprompt* prompt = nullptr);
 
 private:
     p_mcp mcp;

@@ -2,9 +2,25 @@
 #include "app/cli/command.h"
 #include "app/cli/locate.h"
 
+#include "platform/file_system.h"
+#include "qelvio/p_fileops.h"
+
 #include <cstdio>
 
 namespace qelvio::cli {
+namespace {
+
+// The size to list. A device file's size comes from the file system, so
+// that a file over 2 GB shows its real size (sizes through the file
+// interface are 32-bit, and it refuses such a file for reading).
+int64_t size_of(p_filenode* file) {
+    p_string path;
+    if (p_localpath(file, path))
+        if (auto size = platform::file_size(path.view())) return *size;
+    return file->getfilesize();
+}
+
+}  // namespace
 
 int run_ls(const Args& args) {
     std::string extensions, target;
@@ -36,7 +52,7 @@ int run_ls(const Args& args) {
         if (child->isdirectory())
             std::printf("D\t%s\n", name.c_str());
         else
-            std::printf("F\t%s\t%d\n", name.c_str(), child->getfilesize());
+            std::printf("F\t%s\t%lld\n", name.c_str(), static_cast<long long>(size_of(child)));
     }
     return 0;
 }

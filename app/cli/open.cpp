@@ -6,6 +6,7 @@
 #include "shell/single_instance.h"
 
 #include <cstdio>
+#include <strings.h>
 #include <filesystem>
 
 namespace qelvio::cli {
@@ -19,7 +20,9 @@ int run_open(const Args& args) {
     // A "file:" locator sends its device path; a device path (leading
     // backslash) goes as it is; a local path is made absolute here, because
     // the running program has another current folder.
-    if (path.rfind("file:\\\\", 0) == 0) {
+    // The scheme is compared ignoring case, as the store registry does.
+    bool locator = path.size() >= 7 && strncasecmp(path.c_str(), "file:\\\\", 7) == 0;
+    if (locator) {
         path.erase(0, 7);
         if (path.empty() || path.front() != '\\') path.insert(path.begin(), '\\');
     } else if (path.front() != '\\') {

@@ -40,16 +40,19 @@ check "classes root command of the four types" 4 \
 
 # open
 check "no instance" "1" "$("$cli" open "$work/a.jpg" 2>/dev/null; echo $?)"
-"$listener" 2 > "$work/listener.out" &
+"$listener" 3 > "$work/listener.out" &
 listener_pid=$!
 for _ in $(seq 100); do grep -q listening "$work/listener.out" 2>/dev/null && break; sleep 0.05; done
 (cd "$work" && "$cli" open a.jpg)
 check "open relative path" "0" "$?"
 "$cli" open '\My Documents\b.jpg'
 check "open device path" "0" "$?"
+"$cli" open 'FILE:\\\My Documents\c.jpg'
+check "open a locator whose scheme is in capitals" "0" "$?"
 wait "$listener_pid"
 check "listener got the locators" "listening
 file:\\\\${work//\//\\}\\a.jpg
-file:\\\\\\My Documents\\b.jpg" "$(cat "$work/listener.out")"
+file:\\\\\\My Documents\\b.jpg
+file:\\\\\\My Documents\\c.jpg" "$(cat "$work/listener.out")"
 
 finish "cli shell"

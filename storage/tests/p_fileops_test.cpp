@@ -1,5 +1,6 @@
 // Copying and moving between nodes, export, import and the file stream.
 #include "device_fixture.h"
+#include "scripted_prompt.h"
 
 #include "qelvio/p_devicestore.h"
 #include "qelvio/p_fileops.h"
@@ -8,23 +9,6 @@
 #include <deque>
 
 namespace {
-
-// Answers the overwrite question from a script and counts how often it was
-// shown.
-struct ScriptedPrompt : p_overwriteprompt {
-    explicit ScriptedPrompt(std::deque<int> script) : answers(std::move(script)) {}
-    int show(const p_irl& source, const p_irl& existing) override {
-        ++shown;
-        last_source = source.utf8();
-        last_existing = existing.utf8();
-        int a = answers.empty() ? P_ANSWER_DISMISSED : answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return a;
-    }
-    std::deque<int> answers;
-    int shown = 0;
-    std::string last_source, last_existing;
-};
 
 // The same device under another scheme: its nodes live in another tree, so
 // copies between the two go through the byte copy.
