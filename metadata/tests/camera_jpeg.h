@@ -120,7 +120,7 @@ inline Bytes canon_maker_note(std::uint32_t base, bool big) {
 
 inline bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-inline std::string quoted(const std::string& path) { return "'" + path + "'"; }
+inline std::string in_quotes(const std::string& path) { return "'" + path + "'"; }
 
 // Makes `path` a camera-like JPEG (640 x 480) with Exif in the byte order
 // "MM" or "II". The description is "original description text here".
@@ -130,8 +130,8 @@ inline bool make_camera_jpeg(const std::string& path, const std::string& order) 
     Bytes placeholder(kMakerNotePlaceholder, kMakerNotePlaceholder + sizeof kMakerNotePlaceholder - 1);
     placeholder.resize(kMakerNoteSize, 0);
     write_file(note, placeholder);
-    bool ok = run("convert -size 640x480 plasma:fractal -seed 7 -quality 92 " + quoted(path)) &&
-              run("convert -size 160x120 plasma:fractal -seed 2 -quality 80 " + quoted(thumb)) &&
+    bool ok = run("convert -size 640x480 plasma:fractal -seed 7 -quality 92 " + in_quotes(path)) &&
+              run("convert -size 160x120 plasma:fractal -seed 2 -quality 80 " + in_quotes(thumb)) &&
               run("exiftool -q -q -n -overwrite_original -ExifByteOrder=" + order +
                   " -Make=Canon '-Model=Canon EOS 5D' '-ImageDescription=original description text here'"
                   " '-Artist=Ann Painter' -Orientation=1 -XResolution=300 -YResolution=300 -ResolutionUnit=2"
@@ -139,7 +139,7 @@ inline bool make_camera_jpeg(const std::string& path, const std::string& order) 
                   " -ExifImageWidth=640 -ExifImageHeight=480"
                   " -GPSLatitude=12.5 -GPSLatitudeRef=N -GPSLongitude=45.25 -GPSLongitudeRef=E"
                   " -GPSAltitude=123.4 -InteropIndex=R98 '-ThumbnailImage<=" + thumb + "' '-ICC_Profile<=" +
-                  icc + "' -XMP-dc:Title=Lake '-MakerNotes<=" + note + "' " + quoted(path));
+                  icc + "' -XMP-dc:Title=Lake '-MakerNotes<=" + note + "' " + in_quotes(path));
     std::remove(thumb.c_str());
     std::remove(icc.c_str());
     std::remove(note.c_str());
@@ -161,7 +161,7 @@ inline bool make_camera_jpeg(const std::string& path, const std::string& order) 
 // line each, without the lines about the file itself and the tool.
 inline std::vector<std::string> exiftool_tags(const std::string& path) {
     std::vector<std::string> lines;
-    std::istringstream in(command_output("exiftool -a -G1 -s -n " + quoted(path) + " 2>&1"));
+    std::istringstream in(command_output("exiftool -a -G1 -s -n " + in_quotes(path) + " 2>&1"));
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("[System]", 0) == 0 || line.rfind("[ExifTool]", 0) == 0) continue;
         lines.push_back(line);
@@ -172,7 +172,7 @@ inline std::vector<std::string> exiftool_tags(const std::string& path) {
 // exiv2's listing (-pa), maker-note values included.
 inline std::vector<std::string> exiv2_tags(const std::string& path) {
     std::vector<std::string> lines;
-    std::istringstream in(command_output("exiv2 -pa " + quoted(path) + " 2>&1"));
+    std::istringstream in(command_output("exiv2 -pa " + in_quotes(path) + " 2>&1"));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -180,7 +180,7 @@ inline std::vector<std::string> exiv2_tags(const std::string& path) {
 // The warnings of exiftool's validation.
 inline std::set<std::string> validation_warnings(const std::string& path) {
     std::set<std::string> warnings;
-    std::istringstream in(command_output("exiftool -validate -warning -a -s -s -s " + quoted(path) + " 2>&1"));
+    std::istringstream in(command_output("exiftool -validate -warning -a -s -s -s " + in_quotes(path) + " 2>&1"));
     for (std::string line; std::getline(in, line);) warnings.insert(line);
     return warnings;
 }

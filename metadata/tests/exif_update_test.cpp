@@ -72,7 +72,7 @@ TEST_F(ExifUpdate, AnEditChangesOnlyTheEditedValues) {
             auto tags_before = exiftool_tags(local("cam.jpg"));
             auto exiv2_before = exiv2_tags(local("cam.jpg"));
             auto warnings_before = validation_warnings(local("cam.jpg"));
-            std::string pixels_before = command_output("djpeg -pnm " + quoted(local("cam.jpg")) + " | md5sum");
+            std::string pixels_before = command_output("djpeg -pnm " + in_quotes(local("cam.jpg")) + " | md5sum");
             // The fixture is what it should be: the maker note reads well.
             ASSERT_NE(std::find(exiv2_before.begin(), exiv2_before.end(),
                                 "Exif.Canon.OwnerName                         Ascii      32  Ann Painter"),
@@ -99,7 +99,7 @@ TEST_F(ExifUpdate, AnEditChangesOnlyTheEditedValues) {
                 std::string key = tag == qm::kTagImageDescription ? "ImageDescription"
                                   : tag == qm::kTagArtist         ? "Artist"
                                                                   : "Copyright";
-                std::string shown = command_output("exiftool -s3 -IFD0:" + key + " " + quoted(local("cam.jpg")));
+                std::string shown = command_output("exiftool -s3 -IFD0:" + key + " " + in_quotes(local("cam.jpg")));
                 EXPECT_EQ(shown, value.empty() ? "" : value + "\n") << key;
                 if (!value.empty()) {
                     bool exact = false;
@@ -116,7 +116,7 @@ TEST_F(ExifUpdate, AnEditChangesOnlyTheEditedValues) {
             EXPECT_EQ(scan(after), scan(before));
             EXPECT_EQ(changed_segments(before, after), (std::multiset<int>{0xE1}));
             EXPECT_EQ(lost_segments(before, after), (std::multiset<int>{0xE1}));
-            EXPECT_EQ(command_output("djpeg -pnm " + quoted(local("cam.jpg")) + " | md5sum"), pixels_before);
+            EXPECT_EQ(command_output("djpeg -pnm " + in_quotes(local("cam.jpg")) + " | md5sum"), pixels_before);
             // The maker note is where it was, counted from the TIFF header.
             EXPECT_EQ(maker_note_position(after), maker_note_position(before));
             EXPECT_GT(maker_note_position(after), 0);
@@ -130,12 +130,12 @@ TEST_F(ExifUpdate, AnEditChangesOnlyTheEditedValues) {
 TEST_F(ExifUpdate, TheThumbnailAndMakerNoteBytesStayWhereTheyWere) {
     ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
     Bytes before = read_file(local("cam.jpg"));
-    std::string thumbnail = command_output("exiftool -b -ThumbnailImage " + quoted(local("cam.jpg")));
+    std::string thumbnail = command_output("exiftool -b -ThumbnailImage " + in_quotes(local("cam.jpg")));
     ASSERT_GT(thumbnail.size(), 1000u);
     ASSERT_EQ(annotate("cam.jpg", {{qm::kTagImageDescription, u"A description longer than the one before it"}}),
               qm::kExifUpdated);
     Bytes after = read_file(local("cam.jpg"));
-    EXPECT_EQ(command_output("exiftool -b -ThumbnailImage " + quoted(local("cam.jpg"))), thumbnail);
+    EXPECT_EQ(command_output("exiftool -b -ThumbnailImage " + in_quotes(local("cam.jpg"))), thumbnail);
     // The old payload's bytes are all still at their offsets, except the
     // old description's and the primary directory's; the rest is appended.
     std::string b(before.begin(), before.end()), a(after.begin(), after.end());

@@ -1,0 +1,178 @@
+// Saving annotations and audio notes into camera files, and turning them
+// losslessly: other programs read every value the edit did not touch as
+// before. exiftool, exiv2, djpeg and jpegtran are the judges.
+#include "decoding/source/image_saver.h"
+#include "decoding/transform/lossless_transform_operation.h"
+#include "metadata/annotation.h"
+#include "metadata/tests/camera_jpeg.h"
+#include "storage/tests/device_fixture.h"
+
+#include <functional>
+
+namespace qd = qelvio::decoding;
+namespace qm = qelvio::metadata;
+using namespace camera_jpeg;
+
+namespace {
+
+class MetadataSaving : public DeviceFixture {
+public:
+    std::string local(const char* name) const { return (root / name).string(); }
+    static p_irl irl(const char16_t* path) {
+        p_irl locator;
+        locator.set(u"file", u"", path);
+        return locator;
+    }
+    int annotate(const std::u16string& description) {
+        qd::p_ImageSource image(irl(u"\\cam.jpg"));
+        if (!image.tag_list()) return -1;
+        qm::apply_annotation_text(*image.tag_list(), qm::kTagImageDescription, description);
+        return qd::save_image(image, {});
+    }
+    int set_audio(const Bytes& wav) {
+        qd::p_ImageSource image(irl(u"\\cam.jpg"));
+        image.set_audio(wav.empty() ? nullptr : wav.data(), wav.size());
+        return qd::save_image(image, {});
+    }
+    std::string pixels(const std::string& path) { return command_output("djpeg -pnm " + in_quotes(path) + " | md5sum"); }
+    std::string audio_stream() { return command_output("exiftool -b -AudioStream " + in_quotes(local("cam.jpg"))); }
+    p_filenode* file_node() { return node(u"\\cam.jpg"); }
+    Bytes sox_wav(double seconds) {
+        std::string path = local("note.wav");
+        run("sox -n -r 8000 -c 1 -b 16 " + in_quotes(path) + " synth " + std::to_string(seconds) + " sine 440");
+        return read_file(path);
+    }
+};
+
+struct Step {
+    const char* what;
+    std::function<int(MetadataSaving&)> run;
+    std::vector<std::string> changed;  // what may differ in the listings
+    bool same_scan = true;
+};
+
+TEST_F(MetadataSaving, EveryUneditedValueSurvives) {
+    Bytes note = {};
+    const Step steps[] = {
+        {"longer description", [](MetadataSaving& t) {
+             return t.annotate(u"A description much longer than the one the camera wrote, moving the directory"); },
+         {"ImageDescription"}},
+        {"shorter description", [](MetadataSaving& t) { return t.annotate(u"Short"); }, {"ImageDescription"}},
+        {"description removed", [](MetadataSaving& t) { return t.annotate(u""); }, {"ImageDescription"}},
+        {"audio embedded", [&](MetadataSaving& t) { note = t.sox_wav(5); return t.set_audio(note); },
+         {"AudioStream"}},
+        {"audio removed", [](MetadataSaving& t) {
+             t.set_audio(t.sox_wav(2));
+             return t.set_audio({}); }, {}},
+        {"lossless rotate", [](MetadataSaving& t) {
+             return qd::LosslessTransformOperation(t.file_node(), 5, {}); },
+         {"[File]          ImageWidth", "[File]          ImageHeight", "[Composite]     ImageSize"}, false},
+    };
+    for (const char* order : {"MM", "II"}) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(order) + ": " + step.what);
+            ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), order));
+            Bytes before = read_file(local("cam.jpg"));
+            auto tags_before = exiftool_tags(local("cam.jpg"));
+            auto exiv2_before = exiv2_tags(local("cam.jpg"));
+            auto warnings_before = validation_warnings(local("cam.jpg"));
+            std::string pixels_before = pixels(local("cam.jpg"));
+
+            ASSERT_EQ(step.run(*this), 0);
+            Bytes after = read_file(local("cam.jpg"));
+            auto allowed = [&](const std::string& line) {
+                return std::any_of(step.changed.begin(), step.changed.end(),
+                                   [&](const std::string& t) { return line.find(t) != std::string::npos; });
+            };
+            auto [added, gone] = difference(tags_before, exiftool_tags(local("cam.jpg")));
+            for (const auto& line : added) EXPECT_TRUE(allowed(line)) << "new: " << line;
+            for (const auto& line : gone) EXPECT_TRUE(allowed(line)) << "gone: " << line;
+            auto [added2, gone2] = difference(exiv2_before, exiv2_tags(local("cam.jpg")));
+            for (const auto& line : added2) EXPECT_TRUE(allowed(line)) << "exiv2 new: " << line;
+            for (const auto& line : gone2) EXPECT_TRUE(allowed(line)) << "exiv2 gone: " << line;
+            for (const std::string& w : validation_warnings(local("cam.jpg")))
+                EXPECT_TRUE(warnings_before.count(w)) << "new warning: " << w;
+
+            // Segments: only the Exif one (annotations) or the FlashPix ones
+            // (audio) change; every other one is byte for byte the same. A
+            // turn rewrites the tables and the frame, and keeps every APPn.
+            std::multiset<int> changed, lost;
+            for (int m : changed_segments(before, after))
+                if (step.same_scan || (m >= 0xE0 && m <= 0xEF)) changed.insert(m);
+            for (int m : lost_segments(before, after))
+                if (step.same_scan || (m >= 0xE0 && m <= 0xEF)) lost.insert(m);
+            for (int marker : changed) EXPECT_TRUE(marker == 0xE1 || marker == 0xE2) << std::hex << marker;
+            for (int marker : lost) EXPECT_TRUE(marker == 0xE1 && step.changed[0] == "ImageDescription") << std::hex << marker;
+            if (step.same_scan) {
+                EXPECT_EQ(scan(after), scan(before));
+                EXPECT_EQ(pixels(local("cam.jpg")), pixels_before);
+            } else {
+                EXPECT_TRUE(changed.empty() && lost.empty());
+                write_file(local("orig.jpg"), before);
+                run("jpegtran -rotate 90 -copy all " + in_quotes(local("orig.jpg")) + " > " + in_quotes(local("ref.jpg")));
+                EXPECT_EQ(pixels(local("cam.jpg")), pixels(local("ref.jpg")));
+            }
+            if (std::string(step.what) == "audio embedded") {
+                EXPECT_EQ(audio_stream(), std::string(note.begin(), note.end()));
+            }
+            if (std::string(step.what) == "audio removed") {
+                EXPECT_EQ(after, before);
+            }
+        }
+    }
+}
+
+TEST_F(MetadataSaving, AudioStreamOfOneTwoAndThreeSegments) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    Bytes before = read_file(local("cam.jpg"));
+    for (double seconds : {1.5, 5.0, 8.5}) {
+        SCOPED_TRACE(seconds);
+        Bytes wav = sox_wav(seconds);
+        ASSERT_EQ(set_audio(wav), 0);
+        EXPECT_EQ(audio_stream(), std::string(wav.begin(), wav.end()));
+        EXPECT_EQ(command_output("exiftool -q -q -warning -a " + in_quotes(local("cam.jpg"))), "");
+        qd::p_ImageSource image(irl(u"\\cam.jpg"));
+        ASSERT_NE(image.audio(), nullptr);
+        EXPECT_EQ(*image.audio(), wav);
+    }
+    ASSERT_EQ(set_audio({}), 0);
+    EXPECT_EQ(read_file(local("cam.jpg")), before);
+}
+
+TEST_F(MetadataSaving, AJpegWithoutAppSegmentsCanBeAnnotated) {
+    ASSERT_TRUE(run("convert -size 200x150 plasma:fractal -seed 4 -quality 90 " + in_quotes(local("scan.jpg"))));
+    Bytes jfif = read_file(local("scan.jpg"));
+    ASSERT_EQ(jfif[3], 0xE0);
+    Bytes bare(jfif.begin(), jfif.begin() + 2);
+    bare.insert(bare.end(), jfif.begin() + 4 + (jfif[4] << 8 | jfif[5]) - 2 + 2, jfif.end());
+    ASSERT_NE(bare[3], 0xE0);
+    write_file(local("cam.jpg"), bare);
+    ASSERT_EQ(annotate(u"hello"), 0);
+    Bytes after = read_file(local("cam.jpg"));
+    EXPECT_EQ(after[2], 0xFF);
+    EXPECT_EQ(after[3], 0xE1);  // right after the start of image
+    EXPECT_EQ(command_output("exiftool -s3 -ImageDescription " + in_quotes(local("cam.jpg"))), "hello\n");
+    EXPECT_EQ(scan(after), scan(bare));
+    EXPECT_EQ(pixels(local("cam.jpg")), pixels(local("scan.jpg")));
+}
+
+TEST_F(MetadataSaving, AFileWithLargeIccProfileSurvivesAnAnnotation) {
+    // libjpeg splits a 70 KB profile into full-length APP2 chunks.
+    write_file(local("big.icc"), icc_profile(70000));
+    ASSERT_TRUE(run("convert -size 300x200 plasma:fractal -seed 5 ppm:- | cjpeg -quality 90 -icc " +
+                    in_quotes(local("big.icc")) + " > " + in_quotes(local("cam.jpg"))));
+    Bytes before = read_file(local("cam.jpg"));
+    write_file(local("orig.jpg"), before);
+    ASSERT_EQ(annotate(u"hello"), 0);
+    Bytes after = read_file(local("cam.jpg"));
+    EXPECT_EQ(command_output("djpeg -pnm " + in_quotes(local("cam.jpg")) + " 2>&1 >/dev/null"), "");
+    EXPECT_EQ(pixels(local("cam.jpg")), pixels(local("orig.jpg")));
+    EXPECT_EQ(command_output("exiftool -b -ICC_Profile " + in_quotes(local("cam.jpg"))),
+              command_output("cat " + in_quotes(local("big.icc"))));
+    EXPECT_EQ(command_output("exiftool -q -q -warning -a " + in_quotes(local("cam.jpg"))), "");
+    EXPECT_EQ(changed_segments(before, after), (std::multiset<int>{0xE1}));
+    EXPECT_TRUE(lost_segments(before, after).empty());
+    EXPECT_EQ(scan(after), scan(before));
+}
+
+}  // namespace
