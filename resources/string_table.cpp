@@ -50,6 +50,7 @@ constexpr Entry table[] = {
     {35107, u"The operation can't be performed."},
     {35108, u"\\Windows\\Temp"},
     {35111, u"\\Windows\\qelvio_hpc.htm"},
+    {35210, u"The audio note is too long to be stored in the image."},
     {36864, u"Exif version"},
     {36867, u"Date/time original"},
     {36868, u"Date/time digitized"},

@@ -4,6 +4,8 @@
 #include "app/cli/image_session.h"
 #include "app/cli/locate.h"
 
+#include "metadata/fpxr_audio_set.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -41,6 +43,13 @@ int run_audio(const Args& args) {
         if (!in) return report("audio", P_NOT_FOUND, args[2]);
         std::vector<uint8_t> wav((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (wav.empty()) return report("audio", P_INVALID_PARAMETER, args[2]);
+        // A note needing more FlashPix segments than a file can hold is
+        // refused before anything is written.
+        if (wav.size() > metadata::FpxrAudioSet::kMaxAudioLength) {
+            std::fprintf(stderr, "qelvio-cli audio: %s: %s\n(%s)\n", args[0].c_str(), p_loadstring(35043).utf8().c_str(),
+                         p_loadstring(35210).utf8().c_str());
+            return 1;
+        }
         image->set_audio(wav.data(), wav.size());
     } else {
         image->set_audio(nullptr, 0);
