@@ -63,6 +63,52 @@ check "picture still decodes" "160x120" "$(identify -format '%wx%h' "$work/pics/
 check "a BMP is kept beside its JPEG" "o.bmp o.jpg" "$(cd "$work/pics" && echo o.*)"
 check "the JPEG has the artist" "Bea" "$(exiftool -s3 -Artist "$work/pics/o.jpg")"
 
+# Converting in place of the original: the original goes only once its JPEG
+# exists complete, and only when the question before replacing another JPEG
+# is answered yes.
+mkdir -p "$work/conv"
+fresh() { rm -f "$work/conv/"*; convert -size 80x60 xc:orange "$work/conv/pic.bmp"; chmod 600 "$work/conv/pic.bmp"
+          convert -size 16x16 xc:blue -quality 90 "$work/conv/pic.jpg"; sums=$(cd "$work/conv" && md5sum pic.bmp pic.jpg); }
+for how in "--overwrite no" "--overwrite ask:n" "--overwrite ask:c" "--overwrite ask:"; do
+    fresh
+    echo "${how#*:}" | "$cli" annotate "$work/conv/pic.bmp" --artist "Bea" --convert replace ${how%%:*} 2>/dev/null
+    check "convert replace, $how, keeps both files" "1:$sums" "$?:$(cd "$work/conv" && md5sum pic.bmp pic.jpg)"
+done
+fresh
+"$cli" annotate "$work/conv/pic.bmp" --artist "Bea" --convert replace --overwrite yes
+check "convert replace, --overwrite yes" "0:pic.jpg:JPEG 80x60:Bea" \
+    "$?:$(ls "$work/conv"):$(identify -format '%m %wx%h' "$work/conv/pic.jpg"):$(exiftool -s3 -Artist "$work/conv/pic.jpg")"
+fresh
+echo y | "$cli" annotate "$work/conv/pic.bmp" --artist "Bea" --convert replace 2>/dev/null
+check "convert replace, answered y" "0:pic.jpg:Bea" "$?:$(ls "$work/conv"):$(exiftool -s3 -Artist "$work/conv/pic.jpg")"
+fresh
+rm "$work/conv/pic.jpg"
+"$cli" annotate "$work/conv/pic.bmp" --artist "Bea" --convert replace
+check "convert replace without a JPEG keeps the permission bits" "0:pic.jpg:600" \
+    "$?:$(ls "$work/conv"):$(stat -c %a "$work/conv/pic.jpg")"
+check "bad --overwrite" "2" "$("$cli" annotate "$work/conv/pic.jpg" --artist X --overwrite maybe 2>/dev/null; echo $?)"
+
+# Annotating and transforming keep the file: a link stays a link to the
+# changed picture, the permission bits stay, a read-only file is refused.
+mkdir -p "$work/id/real"
+convert -size 64x48 plasma:fractal -seed 5 -quality 90 "$work/id/real/pic.jpg"
+ln -s real/pic.jpg "$work/id/link.jpg"
+convert -size 64x48 plasma:fractal -seed 6 -quality 90 "$work/id/private.jpg"; chmod 600 "$work/id/private.jpg"
+convert -size 64x48 plasma:fractal -seed 7 -quality 90 "$work/id/locked.jpg"; chmod 444 "$work/id/locked.jpg"
+locked=$(md5sum < "$work/id/locked.jpg")
+for f in link private; do "$cli" annotate "$work/id/$f.jpg" --artist "Cy"; done
+"$cli" transform --rotate 90 "$work/id/link.jpg" "$work/id/private.jpg" >/dev/null
+check "annotate and transform through a link" "link:Cy:48x64" \
+    "$([[ -L $work/id/link.jpg ]] && echo link):$(exiftool -s3 -Artist "$work/id/real/pic.jpg"):$(identify -format '%wx%h' "$work/id/real/pic.jpg")"
+check "annotate and transform keep mode 600" "600:Cy:48x64" \
+    "$(stat -c %a "$work/id/private.jpg"):$(exiftool -s3 -Artist "$work/id/private.jpg"):$(identify -format '%wx%h' "$work/id/private.jpg")"
+"$cli" annotate "$work/id/locked.jpg" --artist "Cy" 2>/dev/null; a=$?
+"$cli" transform --rotate 90 "$work/id/locked.jpg" >/dev/null 2>&1; t=$?
+check "a read-only file is neither annotated nor transformed" "1:1:$locked:444" \
+    "$a:$t:$(md5sum < "$work/id/locked.jpg"):$(stat -c %a "$work/id/locked.jpg")"
+check "the folders hold nothing else" "link.jpg locked.jpg private.jpg real:pic.jpg" \
+    "$(cd "$work/id" && ls -A | tr '\n' ' ' | sed 's/ $//'):$(ls -A "$work/id/real")"
+
 # A JPEG without any APPn segment (as scanners write them) takes an annotation.
 python3 -c 'import sys; d=open(sys.argv[1],"rb").read(); n=4+(d[4]<<8|d[5]); open(sys.argv[2],"wb").write(d[:2]+d[n:] if d[3]==0xE0 else d)' \
     "$work/pics/p3.jpg" "$work/pics/bare.jpg"
