@@ -531,6 +531,12 @@ bool same_file(std::u16string_view a, std::u16string_view b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool is_symbolic_link(std::u16string_view path) {
+    auto p = local(path);
+    struct stat st {};
+    return p && ::lstat(p->c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool copy_permissions(std::u16string_view model, std::u16string_view path) {
     auto pm = local(model);
     auto pp = local(path);

@@ -96,6 +96,8 @@ bool remove_folder(std::u16string_view path);
 // Whether two paths name one file (through links, or hard links of one
 // file); false when either is missing.
 bool same_file(std::u16string_view a, std::u16string_view b);
+// Whether the entry itself is a symbolic link.
+bool is_symbolic_link(std::u16string_view path);
 // Gives the file at `path` the permission bits of the file at `model`.
 bool copy_permissions(std::u16string_view model, std::u16string_view path);
 std::optional<uint64_t> free_space(std::u16string_view path);

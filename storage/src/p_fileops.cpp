@@ -1,5 +1,7 @@
 #include "qelvio/p_fileops.h"
 
+#include "qelvio/p_mcp.h"
+
 #include "platform/device_root.h"
 #include "platform/file_system.h"
 
@@ -128,6 +130,27 @@ bool is_itself(p_filenode* existing, p_filenode* source) {
     return p_localpath(existing, a) && p_localpath(source, b) && fs::same_file(a.view(), b.view());
 }
 
+// Replaces the content of an existing device file with a copy of source's
+// (the copy is complete and flushed before it takes the file's place, and
+// keeps the file's permission bits); a move then deletes the source. -2
+// when this cannot be done in one step (another store, a folder, a
+// symbolic link, whose own entry is replaced by deleting and copying).
+int32_t replace_existing(p_filenode* existing, p_filenode* source, bool move) {
+    p_string from, to;
+    if (existing->isdirectory() || !p_localpath(existing, to) || !p_localpath(source, from))
+        return P_NOT_SUPPORTED;
+    auto attributes = fs::get_attributes(to.view());
+    if (!attributes || attributes->directory || fs::is_symbolic_link(to.view())) return P_NOT_SUPPORTED;
+    if (!fs::copy_file(from.view(), to.view(), false)) return p_lasterrorstatus();
+    p_irl replaced;
+    existing->getirl(replaced);
+    if (p_filetree* tree = existing->gettree())
+        if (p_mcp* owner = tree->getowner()) owner->getcachehooks().forget(replaced);
+    if (!move) return P_OK;
+    p_filenode* parent = source->getparent();
+    return parent ? parent->deletechild(source->getname()) : P_FAILED;
+}
+
 // Names a copy into a folder that holds the source itself: "Copy of ..." and
 // then "Copy (2) of ..." and so on.
 int32_t copy_beside(p_filenode* target, p_filenode* source) {
@@ -167,8 +190,12 @@ int32_t p_copywithprompts(p_filenode* target, p_filenode* source, bool move,
             case P_ANSWER_CANCEL: return P_CANCELLED;
             case P_ANSWER_YES:
             case P_ANSWER_YESTOALL: {
-                // Exactly the file the prompt named is deleted, through its
-                // own parent.
+                // A device file is replaced in one step, so that it is never
+                // gone before its replacement is complete.
+                int32_t replaced = replace_existing(existing, source, move);
+                if (replaced != P_NOT_SUPPORTED) return replaced;
+                // Otherwise exactly the file the prompt named is deleted,
+                // through its own parent, and the copy is tried once more.
                 p_filenode* holder = existing->getparent();
                 if (!holder) return P_FAILED;
                 int32_t deleted = holder->deletechild(existing->getname());

@@ -192,6 +192,31 @@ TEST_F(Safety, HostileCopiesMovesAndDeletions) {
          [&] { make_file("S/s.jpg", "new"); make_file("T/x/y.jpg", "deep"); make_file("T/y.jpg", "flat"); },
          [&] { return copy(u"\\S\\s.jpg", u"\\T", false, u"y.jpg"); },
          P_OK, {{"S", "/"}, {"S/s.jpg", "new"}, {"T", "/"}, {"T/x", "/"}, {"T/x/y.jpg", "deep"}, {"T/y.jpg", "new"}}},
+        {"Yes with the disk full keeps the file it would replace",
+         [&] { make_file("S/s.jpg", std::string(5000, 'n')); make_file("T/s.jpg", "old"); },
+         [&] {
+             fs::set_fault_plan({-1, 1000, fs::error_disk_full, -1, -1});
+             int32_t status = copy(u"\\S\\s.jpg", u"\\T", false, nullptr);
+             fs::clear_fault_plan();
+             return status;
+         },
+         P_DISK_FULL, {{"S", "/"}, {"S/s.jpg", std::string(5000, 'n')}, {"T", "/"}, {"T/s.jpg", "old"}}},
+        {"a move with Yes and a failing rename keeps both files",
+         [&] { make_file("S/s.jpg", "new"); make_file("T/s.jpg", "old"); },
+         [&] {
+             fs::set_fault_plan({-1, -1, fs::error_other, -1, 0});
+             int32_t status = copy(u"\\S\\s.jpg", u"\\T", true, nullptr);
+             fs::clear_fault_plan();
+             return status;
+         },
+         P_FAILED, {{"S", "/"}, {"S/s.jpg", "new"}, {"T", "/"}, {"T/s.jpg", "old"}}},
+        {"a move with Yes replaces the file, keeping its mode, then removes the source",
+         [&] { make_file("S/s.jpg", "new"); make_file("T/s.jpg", "old"); sfs::permissions(root / "T/s.jpg", sfs::perms::owner_read | sfs::perms::owner_write); },
+         [&] {
+             int32_t status = copy(u"\\S\\s.jpg", u"\\T", true, nullptr);
+             return status == P_OK && mode_of(root / "T/s.jpg") == 0600u ? status : P_FAILED;
+         },
+         P_OK, {{"S", "/"}, {"T", "/"}, {"T/s.jpg", "new"}}},
         {"deletechild of a name that is not a tracked child",
          [&] { make_file("T/y.jpg", "flat"); },
          [&] { return node(u"\\T")->deletechild(u"y.jpg"); },
