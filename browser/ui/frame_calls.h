@@ -1,0 +1,24 @@
+// The frame's calls that the panes use (the only way one pane reaches
+// another). Implemented by the main frame. User-interface thread only.
+#pragma once
+
+#include "qelvio/p_irl.h"
+
+namespace qelvio::browser {
+
+class FrameCalls {
+public:
+    virtual ~FrameCalls() = default;
+    // Opens a folder; with select_in_tree the folder tree selects it first.
+    virtual void open_folder(const p_irl& folder, bool select_in_tree) = 0;
+    // Shows the image list's item in the viewer; false when it failed.
+    virtual bool view_index(int index) = 0;
+    // Makes a pane active (1 image list, 2 folder tree, 3 viewer).
+    virtual void make_active(int pane) = 0;
+    // The viewer let go of its image: back to browser mode.
+    virtual void return_to_browser() = 0;
+    virtual void request_full_screen(bool on) = 0;
+    virtual bool multi_select() const = 0;
+};
+
+}  // namespace qelvio::browser

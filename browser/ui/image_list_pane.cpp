@@ -1,0 +1,102 @@
+#include "browser/ui/image_list_pane.h"
+
+#include "decoding/plugin_manager.h"
+#include "qelvio/p_filetree.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace qelvio::browser {
+namespace {
+
+constexpr int kCmdViewImage = 32907;
+constexpr int kCmdSelectAll = 32832;
+constexpr int kCmdUnselectAll = 32833;
+
+QString qt(const p_string& text) { return QString::fromUtf16(static_cast<const char16_t*>(text)); }
+
+}  // namespace
+
+ImageListPane::ImageListPane(FrameCalls& frame, QWidget* parent) : QListWidget(parent), frame_(frame) {
+    setObjectName("image_list");
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(this, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { frame_.view_index(row(item)); });
+}
+
+void ImageListPane::open(p_filenode* folder) {
+    folder_ = folder;
+    refresh();
+}
+
+void ImageListPane::refresh() {
+    clear();
+    files_.clear();
+    if (!folder_) return;
+    std::u16string extensions;
+    decoding::PluginManager::instance().list_extensions(extensions);
+    folder_->settrack(P_TRACK_FILES, extensions.c_str(), false);
+    for (p_filenode* child : folder_->getchildren())
+        if (!child->isdirectory()) files_.push_back(child);
+    std::sort(files_.begin(), files_.end(), [](p_filenode* a, p_filenode* b) {
+        return qt(a->getname()).compare(qt(b->getname()), Qt::CaseInsensitive) < 0;
+    });
+    for (p_filenode* file : files_) addItem(qt(file->getname()));
+    if (count()) setCurrentRow(0);
+}
+
+void ImageListPane::set_active_look(bool active) {
+    QPalette p = palette();
+    p.setColor(QPalette::Highlight, active ? QApplication::palette().color(QPalette::Highlight) : QColor(0xC0, 0xC0, 0xC0));
+    setPalette(p);
+}
+
+int ImageListPane::index_of(const QString& name) const {
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        if (qt(files_[i]->getname()) == name) return static_cast<int>(i);
+    return -1;
+}
+
+p_irl ImageListPane::locator(int index) const {
+    p_irl irl;
+    if (index >= 0 && index < item_count()) files_[static_cast<std::size_t>(index)]->getirl(irl);
+    return irl;
+}
+
+bool ImageListPane::handle_command(int id) {
+    switch (id) {
+    case kCmdViewImage:
+        if (currentRow() >= 0) frame_.view_index(currentRow());
+        return true;
+    case kCmdSelectAll: selectAll(); return true;
+    case kCmdUnselectAll: clearSelection(); return true;
+    default: return false;
+    }
+}
+
+std::optional<CommandState> ImageListPane::command_state(int id) {
+    CommandState s;
+    switch (id) {
+    case kCmdViewImage: s.enabled = currentRow() >= 0; return s;
+    case kCmdSelectAll: s.enabled = count() > 0; return s;
+    case kCmdUnselectAll: s.enabled = !selectedItems().isEmpty(); return s;
+    default: return std::nullopt;
+    }
+}
+
+void ImageListPane::mousePressEvent(QMouseEvent* event) {
+    frame_.make_active(kPaneImageList);
+    // In multi-select mode each tap adds to or removes from the selection.
+    if (frame_.multi_select() && event->button() == Qt::LeftButton) {
+        if (QListWidgetItem* item = itemAt(event->position().toPoint())) {
+            item->setSelected(!item->isSelected());
+            setCurrentItem(item, QItemSelectionModel::NoUpdate);
+            return;
+        }
+    }
+    QListWidget::mousePressEvent(event);
+}
+
+}  // namespace qelvio::browser

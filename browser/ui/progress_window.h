@@ -1,0 +1,32 @@
+// The "Progress" window: a top-most tool window with a line of text and a
+// bar, stepped by code that runs a multi-step operation on the
+// user-interface thread. A step dispatches only the window's own pending
+// events and paints it at once, so the user cannot work elsewhere meanwhile.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+
+namespace qelvio::browser {
+
+class ProgressWindow : public QWidget {
+    Q_OBJECT
+public:
+    // text: the line shown; the string-table number variant is below.
+    ProgressWindow(const QString& text, int minimum, int maximum);
+    ProgressWindow(int string_id, int minimum, int maximum);
+
+    void step(int position);
+    int minimum() const;
+    int maximum() const;
+    int position() const;
+    QString text() const;
+
+private:
+    QLabel* label_;
+    QProgressBar* bar_;
+};
+
+}  // namespace qelvio::browser
