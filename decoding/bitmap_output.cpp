@@ -33,13 +33,6 @@ std::size_t bitmap_header_size(const std::uint8_t* block) {
     return n;
 }
 
-bool plausible_bitmap_size(std::uint64_t bitmap_bytes, std::uint64_t input_bytes) {
-    constexpr std::uint64_t kAlways = 64ull << 20;
-    constexpr std::uint64_t kNever = 1ull << 31;
-    if (bitmap_bytes >= kNever) return false;
-    return bitmap_bytes <= kAlways || bitmap_bytes / 4096 <= input_bytes;
-}
-
 int create_output(std::int32_t width, std::int32_t height, int bit_count, DecodeResult& out) {
     out.header = allocate_bitmap_header(width, height, bit_count);
     if (out.header) out.bitmap = imaging::DibBitmapCreate(*header_fields(out.header));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "decoding/decoder_records.h"
+#include "decoding/memory_budget.h"
 #include "imaging/dib.h"
 
 #include <cstddef>
@@ -31,11 +32,6 @@ std::size_t bitmap_header_size(const std::uint8_t* block);
 inline std::uint64_t bitmap_stride(std::uint64_t width, std::uint32_t bits) {
     return (width * bits + 31) / 32 * 4;
 }
-
-// Whether a bitmap of `bitmap_bytes` is believable for `input_bytes` of
-// file: anything up to 64 MiB, larger ones only within a 4096:1 ratio (no
-// real file packs more pixels into a byte), and never 2 GiB or more.
-bool plausible_bitmap_size(std::uint64_t bitmap_bytes, std::uint64_t input_bytes);
 
 // Makes the header block and the bitmap over it; on failure frees both and
 // returns kDecodeNoMemory.

@@ -1,6 +1,7 @@
 #include "decoding/bmp_decoder.h"
 
 #include "decoding/bitmap_output.h"
+#include "decoding/refusal.h"
 
 #include <algorithm>
 #include <bit>
@@ -110,7 +111,8 @@ int BmpDecoder::prepare() {
     if ((compression_ == kPlain || compression_ == kBitFields) &&
         source_row * facts_.height > reader_.size())
         return kDecodeTruncated;
-    if (!plausible_bitmap_size(out_row * facts_.height, reader_.size())) return kDecodeCorrupt;
+    if (!plausible_bitmap_size(out_row * facts_.height, reader_.size()))
+        return refuse(kDecodeCorrupt, kReasonImplausibleSize);
     source_row_ = static_cast<std::uint32_t>(source_row);
     out_row_ = static_cast<std::uint32_t>(out_row);
 

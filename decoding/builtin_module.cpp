@@ -29,12 +29,16 @@ PluginInfo g_info = {0, kPluginInterfaceVersion, u"", 0, 4, g_formats};
 
 bool ready() { return g_initialized.load(std::memory_order_acquire); }
 
+// A decoder of this kind when it opens the data. One that recognised the
+// data but refused it with a reason (an LZW-compressed TIFF) is kept in
+// `refused`, the first such one only.
 template <class Decoder>
-ImageDecoder* try_decoder(const ImageDataSource& source) {
+ImageDecoder* try_decoder(const ImageDataSource& source, std::unique_ptr<ImageDecoder>& refused) {
     try {
         auto decoder = std::unique_ptr<ImageDecoder>(new Decoder(source));
-        if (decoder->open(nullptr) != kDecodeOk) return nullptr;
-        return decoder.release();
+        if (decoder->open(nullptr) == kDecodeOk) return decoder.release();
+        if (decoder->failure_reason() && !refused) refused = std::move(decoder);
+        return nullptr;
     } catch (const std::exception&) {
         return nullptr;
     }
@@ -130,14 +134,18 @@ int builtin_open_decoder(const ImageDataSource& source, ImageDecoder** decoder) 
     if (!decoder) return kDecodeFailed;
     *decoder = nullptr;
     ImageDecoder* d = nullptr;
+    std::unique_ptr<ImageDecoder> refused;
     // TIFF first, but only for data that starts like a TIFF file.
     if (ensure_available(source, 2) >= 2 &&
         ((source.data[0] == 'I' && source.data[1] == 'I') ||
          (source.data[0] == 'M' && source.data[1] == 'M')))
-        d = try_decoder<TiffDecoder>(source);
-    if (!d) d = try_decoder<JpegDecoder>(source);
-    if (!d) d = try_decoder<GifDecoder>(source);
-    if (!d) d = try_decoder<BmpDecoder>(source);
+        d = try_decoder<TiffDecoder>(source, refused);
+    if (!d) d = try_decoder<JpegDecoder>(source, refused);
+    if (!d) d = try_decoder<GifDecoder>(source, refused);
+    if (!d) d = try_decoder<BmpDecoder>(source, refused);
+    // No decoder reads the file, but one knows why: it is handed out, so
+    // that opening it reports that reason (its open fails again).
+    if (!d && refused) d = refused.release();
     if (!d) return kDecodeNoDecoder;
     *decoder = d;
     return 0;

@@ -1,9 +1,11 @@
 #include "decoding/gif_decoder.h"
 
 #include "decoding/bitmap_output.h"
+#include "decoding/refusal.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace qelvio::decoding {
 namespace {
@@ -107,17 +109,20 @@ int GifDecoder::read_descriptor() {
             std::size_t at = std::size_t{y} * screen_width_ + prev_left_;
             if (previous_disposal_ == 2) {
                 std::memset(&canvas_[at], background_, prev_width_);
-                std::uint8_t rgb[3] = {};
-                if (screen_flags_ & 0x80) std::memcpy(rgb, &global_[3 * std::size_t{background_}], 3);
-                for (std::uint32_t x = 0; x < prev_width_; ++x)
-                    std::memcpy(&colour_canvas_[3 * (at + x)], rgb, 3);
+                if (mixed_tables_) {
+                    std::uint8_t rgb[3] = {};
+                    if (screen_flags_ & 0x80) std::memcpy(rgb, &global_[3 * std::size_t{background_}], 3);
+                    for (std::uint32_t x = 0; x < prev_width_; ++x)
+                        std::memcpy(&colour_canvas_[3 * (at + x)], rgb, 3);
+                }
             } else if (previous_disposal_ == 3) {
                 std::memcpy(&canvas_[at], &saved_[at], prev_width_);
-                std::memcpy(&colour_canvas_[3 * at], &colour_saved_[3 * at], 3 * std::size_t{prev_width_});
+                if (mixed_tables_)
+                    std::memcpy(&colour_canvas_[3 * at], &colour_saved_[3 * at], 3 * std::size_t{prev_width_});
             }
         }
         saved_ = canvas_;
-        colour_saved_ = colour_canvas_;
+        if (mixed_tables_) colour_saved_ = colour_canvas_;
     }
     disposal_ = has_gce_ ? (gce_flags_ >> 2) & 7 : 0;
     interlaced_ = (image_flags_ & 0x40) != 0;
@@ -303,33 +308,49 @@ int GifDecoder::start_image() {
     lzw_.end = lzw_.clear + 1;
     lzw_reset();
 
-    std::uint64_t pixels = std::uint64_t{screen_width_} * screen_height_;
-    std::uint64_t bitmap = bitmap_stride(screen_width_, 24) * screen_height_;
-    if (!plausible_bitmap_size(bitmap + (animated_ ? 8 * pixels : 0), reader_.size()))
-        return kDecodeCorrupt;
-    // The image's own rows are decoded in full, even where they fall off the
-    // screen: refuse an image area no data of this size could describe.
-    if (!plausible_bitmap_size(std::uint64_t{width_} * height_, reader_.size())) return kDecodeCorrupt;
+    const std::uint64_t pixels = std::uint64_t{screen_width_} * screen_height_;
     const std::uint8_t* table = current_table();
     std::array<std::uint8_t, 768> this_table{};
     if (table) std::memcpy(this_table.data(), table, 3u << (table_field() + 1));
-    if (!canvas_.empty()) {
-        canvas_ = saved_;
-        colour_canvas_ = colour_saved_;
-        if (this_table != canvas_table_) mixed_tables_ = true;
-    } else if (animated_) {
-        canvas_.assign(pixels, background_);
-        saved_ = canvas_;
-        colour_canvas_.resize(3 * pixels);
-        std::uint8_t rgb[3] = {};
-        if (screen_flags_ & 0x80) std::memcpy(rgb, &global_[3 * std::size_t{background_}], 3);
-        for (std::size_t i = 0; i < pixels; ++i) std::memcpy(&colour_canvas_[3 * i], rgb, 3);
-        colour_saved_ = colour_canvas_;
-        canvas_table_ = this_table;
-        // A first frame with a local table differs from the background's table.
-        if ((image_flags_ & 0x80) && (screen_flags_ & 0x80) &&
-            std::memcmp(global_.data(), this_table.data(), 768) != 0)
-            mixed_tables_ = true;
+    // A frame whose table differs from the one the canvas was drawn with
+    // turns the animation into 24-bit output from then on. The first frame
+    // defines the canvas's table, so a single image keeps its palette.
+    const bool mixed = mixed_tables_ || (!canvas_.empty() && this_table != canvas_table_);
+
+    // What this decode really allocates: the output bitmap, the index
+    // canvases of an animation (current and saved), and their colour
+    // copies once tables are mixed.
+    const int bits = mixed ? 24 : output_bits();
+    std::uint64_t memory = bitmap_stride(screen_width_, static_cast<std::uint32_t>(bits)) * screen_height_;
+    if (animated_) memory += (mixed ? 8 : 2) * pixels;
+    if (!plausible_bitmap_size(memory, reader_.size())) return refuse(kDecodeCorrupt, kReasonImplausibleSize);
+    // The image's own rows are decoded in full, even where they fall off the
+    // screen: refuse an image area no data of this size could describe.
+    if (!plausible_bitmap_size(std::uint64_t{width_} * height_, reader_.size()))
+        return refuse(kDecodeCorrupt, kReasonImplausibleSize);
+
+    try {
+        if (!canvas_.empty()) {
+            canvas_ = saved_;
+            if (mixed && !mixed_tables_) {
+                // Until now every canvas pixel was an index into the canvas's table.
+                colour_saved_.resize(3 * pixels);
+                for (std::size_t i = 0; i < pixels; ++i)
+                    std::memcpy(&colour_saved_[3 * i], &canvas_table_[3 * std::size_t{saved_[i]}], 3);
+                mixed_tables_ = true;
+            }
+            if (mixed_tables_) colour_canvas_ = colour_saved_;
+        } else if (animated_) {
+            canvas_.assign(pixels, background_);
+            saved_ = canvas_;
+            canvas_table_ = this_table;
+        }
+    } catch (const std::bad_alloc&) {
+        canvas_.clear();
+        saved_.clear();
+        colour_canvas_.clear();
+        colour_saved_.clear();
+        return kDecodeNoMemory;
     }
     data_row_.assign(width_, 0);
     screen_row_.assign(screen_width_, 0);
@@ -392,12 +413,13 @@ int GifDecoder::next_output_row(const std::uint8_t*& row, std::uint32_t& screen_
             if (canvas) {
                 std::uint8_t* dst = &canvas_[std::size_t{screen_row} * screen_width_ + frame_left_];
                 const bool transparent = has_gce_ && (gce_flags_ & 1);
-                std::uint8_t* colour =
-                    &colour_canvas_[3 * (std::size_t{screen_row} * screen_width_ + frame_left_)];
+                std::uint8_t* colour = mixed_tables_
+                    ? &colour_canvas_[3 * (std::size_t{screen_row} * screen_width_ + frame_left_)]
+                    : nullptr;
                 for (std::uint32_t x = 0; x < frame_width_; ++x) {
                     if (transparent && data_row_[x] == transparent_) continue;
                     dst[x] = data_row_[x];
-                    colour_of(data_row_[x], colour + 3 * std::size_t{x});
+                    if (colour) colour_of(data_row_[x], colour + 3 * std::size_t{x});
                 }
                 row = &canvas_[std::size_t{screen_row} * screen_width_];
             } else {

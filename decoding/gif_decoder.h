@@ -90,7 +90,9 @@ private:
     // The canvas in colour (red, green, blue a pixel). Frames of one
     // animation may carry different colour tables; once the canvas holds
     // pixels of more than one table, frames are output as 24-bit pictures
-    // from this canvas, so that earlier frames keep their own colours.
+    // from this canvas, so that earlier frames keep their own colours. Made
+    // from the index canvas when a frame first brings another table; empty
+    // before (a single image needs only the indices).
     std::vector<std::uint8_t> colour_canvas_, colour_saved_;
     std::array<std::uint8_t, 768> canvas_table_{};
     bool mixed_tables_ = false;

@@ -44,6 +44,20 @@ public:
     virtual int end_row_decoding();
     // Writes the embedded audio annotation to the file the request names.
     virtual int extract_audio(const AudioRequest& request);
+
+    // Why the last failing operation failed, when its status alone does not
+    // say it: the number of a string-table text (decoding/refusal.h), or 0.
+    int failure_reason() const { return failure_reason_; }
+
+protected:
+    // Returns status after noting the reason for it.
+    int refuse(int status, int reason) {
+        failure_reason_ = reason;
+        return status;
+    }
+
+private:
+    int failure_reason_ = 0;
 };
 
 }  // namespace qelvio::decoding

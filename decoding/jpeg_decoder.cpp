@@ -1,6 +1,7 @@
 #include "decoding/jpeg_decoder.h"
 
 #include "decoding/bitmap_output.h"
+#include "decoding/refusal.h"
 #include "decoding/exif_thumbnail.h"
 #include "decoding/jpeg_region_index.h"
 #include "decoding/jpeg_region_transcoder.h"
@@ -41,6 +42,9 @@ int JpegDecoder::create_library(const ImageDataSource& source, std::uint32_t sta
     }
     jpeg_create_decompress(&cinfo_);
     library_ = true;
+    // The library's own allocations (the coefficients of a multi-scan file)
+    // stay within what the file can justify.
+    cinfo_.mem->max_memory_to_use = static_cast<long>(memory_budget(input_size_));
     jpeg_install_source(cinfo_, source_manager_, source, start);
     if (keep_markers) {
         jpeg_save_markers(&cinfo_, JPEG_COM, 0xFFFF);
@@ -154,7 +158,7 @@ int JpegDecoder::start_decompress(const DecodeRequest& request, std::uint32_t wi
                                                      static_cast<std::uint64_t>(cinfo_.num_components));
     if (!plausible_bitmap_size(memory, input_size_)) {
         destroy_library();
-        return kDecodeCorrupt;
+        return refuse(kDecodeCorrupt, kReasonImplausibleSize);
     }
     if (cmyk_) imaging::CmykTableBuild(cmyk_table_);
     jpeg_start_decompress(&cinfo_);

@@ -230,8 +230,11 @@ DecoderPlugin* PluginManager::choose_decoder(const ImageDataSource& source, Deco
         }
         if (DecoderPlugin* m = try_new()) return m;
     }
+    // By content: every enabled module that has loaded once (its copied
+    // information shows it can be loaded again on demand). Unloading clears
+    // the entry points, not the module's ability to read the file.
     for (DecoderPlugin* m : sorted_) {
-        if ((m->flags & kPluginFlagEnabled) && (m->flags & kPluginFlagLoaded) &&
+        if ((m->flags & kPluginFlagEnabled) && ((m->flags & kPluginFlagLoaded) || m->info) &&
             std::find(candidates.begin(), candidates.end(), m) == candidates.end())
             candidates.push_back(m);
     }

@@ -2,6 +2,7 @@
 
 #include "decoding/bitmap_output.h"
 #include "decoding/exif_thumbnail.h"
+#include "decoding/refusal.h"
 #include "metadata/exif_tag_list.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -108,6 +109,7 @@ int TiffDecoder::open(ImageInfo* info) {
         if (!tif_) {
             open_status_ = kDecodeNoDecoder;
         } else {
+            loaded_directory_ = 0;  // TIFFClientOpen read the first directory
             pages_ = TIFFNumberOfDirectories(tif_);
             if (pages_ == 0) open_status_ = kDecodeCorrupt;
             else open_status_ = select_page(0);
@@ -127,13 +129,22 @@ int TiffDecoder::open(ImageInfo* info) {
     return open_status_;
 }
 
+bool TiffDecoder::load_directory(std::uint32_t page) {
+    if (loaded_directory_ == static_cast<int>(page)) return true;
+    loaded_directory_ = -1;
+    if (!TIFFSetDirectory(tif_, static_cast<tdir_t>(page))) return false;
+    loaded_directory_ = static_cast<int>(page);
+    return true;
+}
+
 int TiffDecoder::select_page(std::uint32_t page) {
     if (page >= pages_) return kDecodeNoSuchPage;
     rows_ready_ = false;
-    if (TIFFCurrentDirectory(tif_) != page && !TIFFSetDirectory(tif_, static_cast<tdir_t>(page)))
-        return kDecodeCorrupt;
+    current_page_ = -1;
+    if (!load_directory(page)) return kDecodeCorrupt;
+    if (int st = read_facts()) return st;
     current_page_ = static_cast<int>(page);
-    return read_facts();
+    return kDecodeOk;
 }
 
 int TiffDecoder::read_facts() {
@@ -147,7 +158,7 @@ int TiffDecoder::read_facts() {
     TIFFGetFieldDefaulted(tif_, TIFFTAG_COMPRESSION, &compression);
     compression_ = compression;
     if (compression == 5) {
-        if (!exif_thumbnail_) return kDecodeNoDecoder;
+        if (!exif_thumbnail_) return refuse(kDecodeNoDecoder, kReasonLzwTiff);
     } else if (!accepted_compression(compression)) {
         return kDecodeNoDecoder;
     }
@@ -222,7 +233,9 @@ int TiffDecoder::read_facts() {
     // In RGBA mode a palette page comes out in colour (the raster holds
     // colours, not indices).
     if (rgba_ && channels_ == 1 && colour_map_[0]) channels_ = 3;
-    palette_size_ = channels_ == 1 ? 1u << std::min<std::uint16_t>(bits_, 8) : 0;
+    // The RGBA reader scales grey of any depth to 0..255, so such a page
+    // needs the whole 8-bit ramp.
+    palette_size_ = channels_ != 1 ? 0 : rgba_ ? 256 : 1u << std::min<std::uint16_t>(bits_, 8);
 
     page_.flags = channels_ == 1 ? (colour_map_[0] ? kPagePalette : kPageGrey) : kPageDirectColour;
     page_.width = width;
@@ -242,15 +255,17 @@ int TiffDecoder::page_info(std::uint32_t page, PageInfo& info) {
 }
 
 // For page 0 of a file with a reduced-size second directory, that one
-// serves targets it is large enough for.
+// serves targets it is large enough for. A zero target asks for the full
+// size, which only the first directory has.
 int TiffDecoder::choose_directory(const DecodeRequest& request) {
-    if (request.page != 0 || pages_ < 2) return select_page(request.page);
+    const bool full_size = request.target_width == 0 && request.target_height == 0;
+    if (request.page != 0 || pages_ < 2 || full_size) return select_page(request.page);
     std::uint32_t w0 = 0, h0 = 0, w1 = 0, h1 = 0, subfile = 0;
-    if (!TIFFSetDirectory(tif_, 0)) return kDecodeCorrupt;
+    current_page_ = -1;
+    if (!load_directory(0)) return kDecodeCorrupt;
     TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &w0);
     TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &h0);
-    current_page_ = -1;
-    if (TIFFSetDirectory(tif_, 1)) {
+    if (load_directory(1)) {
         TIFFGetField(tif_, TIFFTAG_SUBFILETYPE, &subfile);
         TIFFGetField(tif_, TIFFTAG_IMAGEWIDTH, &w1);
         TIFFGetField(tif_, TIFFTAG_IMAGELENGTH, &h1);
@@ -292,7 +307,7 @@ int TiffDecoder::prepare(int& bits_out) {
                                 (std::uint64_t{width_} * samples_ * bits_ + 7) / 8) + 16;
     std::uint64_t memory = out_row * page_.height + scanline;
     if (rgba_) memory += std::uint64_t{width_} * height_ * 4;
-    if (!plausible_bitmap_size(memory, source_.size)) return kDecodeCorrupt;
+    if (!plausible_bitmap_size(memory, source_.size)) return refuse(kDecodeCorrupt, kReasonImplausibleSize);
     out_row_ = static_cast<std::uint32_t>(out_row);
     try {
         scanline_.assign(static_cast<std::size_t>(scanline), 0);

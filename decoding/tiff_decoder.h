@@ -47,6 +47,9 @@ public:
 
 private:
     int select_page(std::uint32_t page);
+    // Makes directory `page` libtiff's current one; false (and no directory
+    // counts as loaded) when libtiff could not read it.
+    bool load_directory(std::uint32_t page);
     int read_facts();
     int choose_directory(const DecodeRequest& request);
     int prepare(int& bits_out);
@@ -62,6 +65,9 @@ private:
     ImageInfo facts_{};
     std::uint32_t pages_ = 0;
     int current_page_ = -1;
+    // The directory libtiff last read completely, or -1: after a failed
+    // read libtiff's own idea of the current directory cannot be trusted.
+    int loaded_directory_ = -1;
 
     // Facts of the current directory.
     PageInfo page_{};

@@ -50,6 +50,8 @@ constexpr Entry table[] = {
     {35107, u"The operation can't be performed."},
     {35108, u"\\Windows\\Temp"},
     {35111, u"\\Windows\\qelvio_hpc.htm"},
+    {35200, u"LZW-compressed TIFF is not supported."},
+    {35201, u"The image is larger than the file could describe; it was not decoded."},
     {35210, u"The audio note is too long to be stored in the image."},
     {36864, u"Exif version"},
     {36867, u"Date/time original"},

@@ -1,10 +1,12 @@
 #include "decoding/gif_decoder.h"
 
 #include "decoding/bitmap_output.h"
+#include "decoding/refusal.h"
 #include "decoding/tests/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -171,6 +173,45 @@ TEST(GifDecoder, HandMadeLzwAndAnimationFlag) {
     }
 }
 
+// A single image with a local colour table keeps the palette format of its
+// table's size (1 bit for 2 colours) and shows the local colours, not the
+// global ones.
+TEST(GifDecoder, SingleImageWithLocalTableKeepsItsPalette) {
+    std::vector<std::uint8_t> bytes = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0,
+                                       0, 0, 0, 255, 255, 255,                       // global: black, white
+                                       0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x80,
+                                       255, 0, 0, 0, 0, 255};                        // local: red, blue
+    for (std::uint8_t b : kCheckerData) bytes.push_back(b);
+    bytes.push_back(0x3B);
+    test::TempDir dir;
+    write_file(dir.path("local.gif"), bytes);
+    Decoded d;
+    test::decode_bytes(bytes, DecodeRequest{}, d);
+    ASSERT_EQ(d.status, 0);
+    EXPECT_EQ(header_fields(d.result.header)->bit_count, 1);
+    EXPECT_EQ(header_fields(d.result.header)->colours_used, 2u);
+    const imaging::RgbQuad* colours = header_colours(d.result.header);
+    EXPECT_EQ(colours[0].red, 255);
+    EXPECT_EQ(colours[1].blue, 255);
+    EXPECT_EQ(test::difference(d.picture(), test::magick_picture(dir.path("local.gif"))), "");
+}
+
+// A 4000 × 4000 white picture is an 11 KB file: the memory it really needs
+// (a 1-bit bitmap and the index canvases) is what a desktop holds.
+TEST(GifDecoder, LargeValidPictureDecodes) {
+    test::TempDir dir;
+    std::string file = dir.path("blank.gif");
+    command_output("convert -size 4000x4000 xc:white " + file);
+    Decoded d;
+    test::decode_file(file, d);
+    ASSERT_EQ(d.status, 0);
+    EXPECT_EQ(header_fields(d.result.header)->bit_count, 1);
+    Picture p = d.picture();
+    ASSERT_EQ(p.width, 4000);
+    ASSERT_EQ(p.height, 4000);
+    EXPECT_TRUE(std::all_of(p.rgb.begin(), p.rgb.end(), [](std::uint8_t v) { return v == 255; }));
+}
+
 TEST(GifDecoder, HostileAndBrokenFiles) {
     struct Case {
         const char* name;
@@ -209,6 +250,7 @@ TEST(GifDecoder, HostileAndBrokenFiles) {
     DecodeResult result{};
     ASSERT_EQ(d->open(nullptr), 0);
     EXPECT_EQ(d->PageDecode(DecodeRequest{}, result), kDecodeCorrupt);
+    EXPECT_EQ(d->failure_reason(), kReasonImplausibleSize);
     // So is a 65535 × 65535 interlaced image on a 2 × 2 screen, whose rows
     // would all have to be decoded to reach the visible ones.
     auto wide = tiny_gif("GIF89a", kCheckerData);

@@ -1,4 +1,5 @@
 #include "decoding/jpeg_decoder.h"
+#include "decoding/refusal.h"
 
 #include "decoding/bitmap_output.h"
 #include "decoding/tests/test_support.h"
@@ -367,12 +368,30 @@ TEST(JpegDecoder, BrokenAndHostileFiles) {
     }
     std::vector<std::uint8_t> header_only(good.begin(), good.begin() + 20);
     std::vector<std::uint8_t> garbage = {0xFF, 0xD8, 0x00, 0x01, 0x02, 0x03};
+    // Sizes found by fuzzing: a few hundred bytes claiming 49157 × 27397 or
+    // 61472 × 32800 pixels, baseline and progressive (whose coefficients
+    // the library itself would allocate).
+    command_output("cjpeg -progressive " + dir.path("in.ppm") + " > " + dir.path("p.jpg"));
+    auto claim = [](std::vector<std::uint8_t> bytes, std::uint16_t width, std::uint16_t height) {
+        for (std::size_t i = 2; i + 9 < bytes.size(); ++i) {
+            if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
+                bytes[i + 5] = height >> 8, bytes[i + 6] = height & 0xFF;
+                bytes[i + 7] = width >> 8, bytes[i + 8] = width & 0xFF;
+                break;
+            }
+        }
+        return bytes;
+    };
+    const auto progressive = read_file(dir.path("p.jpg"));
     struct Case {
         const char* name;
         std::vector<std::uint8_t> bytes;
         int open, decode;
     } cases[] = {
         {"absurd size", huge, 0, kDecodeCorrupt},
+        {"49157 x 27397", claim(good, 49157, 27397), 0, kDecodeCorrupt},
+        {"61472 x 32800 progressive", claim(progressive, 61472, 32800), 0, kDecodeCorrupt},
+        {"12000 x 9000 progressive", claim(progressive, 12000, 9000), 0, kDecodeCorrupt},
         {"header cut", header_only, kDecodeCorrupt, kDecodeCorrupt},
         {"garbage after SOI", garbage, kDecodeCorrupt, kDecodeCorrupt},
         {"empty", {}, kDecodeCorrupt, kDecodeCorrupt},
@@ -384,6 +403,7 @@ TEST(JpegDecoder, BrokenAndHostileFiles) {
         DecodeResult result{};
         EXPECT_EQ(d->PageDecode(DecodeRequest{}, result), c.decode);
         EXPECT_EQ(result.bitmap, nullptr);
+        if (c.open == 0) EXPECT_EQ(d->failure_reason(), kReasonImplausibleSize);
     }
 }
 

@@ -66,6 +66,7 @@ TEST_F(PluginManagerTest, ChoosingDecoders) {
     auto tiff = make("-size 8x6 xc:red -depth 8", "t.tif");
     auto jpeg = make("-size 8x6 xc:red", "j.jpg");
     auto gif = make("-size 8x6 xc:red", "g.gif");
+    const std::vector<std::uint8_t> junk_bytes(64, 'x');
     struct Case {
         const char16_t* name;
         const std::vector<std::uint8_t>* bytes;
@@ -74,7 +75,9 @@ TEST_F(PluginManagerTest, ChoosingDecoders) {
         {u"/pics/photo.jpg", &tiff, kFormatTiff},  // a TIFF named .jpg
         {u"/pics/photo.Jpe", &jpeg, kFormatJpeg},
         {u"/pics/anim.GIF", &gif, kFormatGif},
-        {u"/pics/anim.txt", &gif, 0},              // unknown extension: no loaded module yet
+        {u"/pics/anim.txt", &gif, kFormatGif},     // unknown extension: probed by content
+        {u"/pics/photo", &jpeg, kFormatJpeg},       // no extension, before any file was opened
+        {u"/pics/notes.txt", &junk_bytes, 0},       // no module reads it
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(text::to_utf8(c.name));
@@ -96,12 +99,15 @@ TEST_F(PluginManagerTest, ChoosingDecoders) {
         EXPECT_EQ(manager.close_decoder(*module, decoder), 0);
     }
 
-    // Once the module is loaded, a name without extension finds it too, and
-    // a caller that wants no decoder gets the module only.
+    // The module stays unloaded until used; a name without extension finds
+    // it whether or not it is loaded, and a caller that wants no decoder
+    // gets the module only.
     PluginManager manager;
     ImageDataSource named = memory_data_source(jpeg.data(), static_cast<std::uint32_t>(jpeg.size()), u"a.jpg");
     ASSERT_NE(manager.choose_decoder(named, nullptr, nullptr), nullptr);
     ImageDataSource bare = memory_data_source(jpeg.data(), static_cast<std::uint32_t>(jpeg.size()), u"/pics/noext");
+    EXPECT_EQ(manager.choose_decoder(bare, nullptr, nullptr), manager.modules()[0]);
+    manager.unload(*manager.modules()[0]);
     EXPECT_EQ(manager.choose_decoder(bare, nullptr, nullptr), manager.modules()[0]);
     std::vector<std::uint8_t> junk(100, 7);
     ImageDataSource nothing = memory_data_source(junk.data(), 100, u"x.bmp");

@@ -1,6 +1,7 @@
 #include "decoding/tiff_decoder.h"
 
 #include "decoding/bitmap_output.h"
+#include "decoding/refusal.h"
 #include "decoding/tests/test_support.h"
 
 #include <gtest/gtest.h>
@@ -180,13 +181,34 @@ TEST(TiffDecoder, FaxRowDoubling) {
     EXPECT_EQ(test::difference(d.picture(), test::magick_picture(fax, "-sample 100%x200%")), "");
 }
 
+// Sets the value of a tag of the directory `which` (0 first) of a
+// little-endian TIFF in place; a missing tag fails the test.
+void set_tag_value(std::vector<std::uint8_t>& b, std::uint16_t tag, std::uint32_t value, int which = 0,
+                   std::uint16_t new_tag = 0) {
+    auto u16 = [&](std::size_t at) { return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8); };
+    auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+    std::size_t dir = u32(4);
+    for (int i = 0; i < which; ++i) dir = u32(dir + 2 + 12 * u16(dir));
+    for (std::uint32_t i = 0, n = u16(dir); i < n; ++i) {
+        std::size_t e = dir + 2 + 12 * i;
+        if (u16(e) != tag) continue;
+        if (new_tag) b[e] = new_tag & 0xFF, b[e + 1] = new_tag >> 8;
+        if (u16(e + 2) == 3 && u32(e + 4) == 1) b[e + 8] = value & 0xFF, b[e + 9] = (value >> 8) & 0xFF;
+        else for (int k = 0; k < 4; ++k) b[e + 8 + k] = (value >> (8 * k)) & 0xFF;
+        return;
+    }
+    ADD_FAILURE() << "no tag " << tag;
+}
+
 TEST(TiffDecoder, LzwOnlyAsExifThumbnail) {
     test::TempDir dir;
     test::write_ppm(dir.path("in.ppm"), 20, 10, pattern);
     std::string file = dir.path("lzw.tif");
     command_output("convert " + dir.path("in.ppm") + " -depth 8 -compress LZW " + file);
     auto bytes = read_file(file);
-    EXPECT_EQ(decoder_for(bytes)->open(nullptr), kDecodeNoDecoder);
+    auto refused = decoder_for(bytes);
+    EXPECT_EQ(refused->open(nullptr), kDecodeNoDecoder);
+    EXPECT_EQ(refused->failure_reason(), kReasonLzwTiff);
     auto thumbnail = decoder_for(bytes, true);
     ASSERT_EQ(thumbnail->open(nullptr), 0);
     DecodeResult result{};
@@ -212,7 +234,7 @@ TEST(TiffDecoder, ReducedSecondDirectory) {
     struct Case {
         std::uint32_t tw, th;
         int width;
-    } cases[] = {{64, 64, 160}, {160, 120, 160}, {640, 480, 1600}, {0, 0, 160}};
+    } cases[] = {{64, 64, 160}, {160, 120, 160}, {640, 480, 1600}, {0, 0, 1600}};  // 0 × 0: full size
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tw);
         DecodeRequest request{};
@@ -231,12 +253,93 @@ TEST(TiffDecoder, ReducedSecondDirectory) {
     EXPECT_EQ(d->get_metadata(0, &list), kDecodeNoMetadata);
 }
 
+// Tiled greyscale pages of fewer than 8 bits (read through libtiff's RGBA
+// reader, which scales them to 0..255) show ImageMagick's greys, not black.
+TEST(TiffDecoder, TiledGreyBelowEightBits) {
+    test::TempDir dir;
+    test::write_ppm(dir.path("in.ppm"), 150, 100, pattern);
+    struct Case {
+        const char* name;
+        const char* options;
+    } cases[] = {
+        {"1 bit", "-colorspace Gray -threshold 50% -depth 1"},
+        {"4 bits", "-colorspace Gray -depth 4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string strips = dir.path("strips.tif"), tiled = dir.path("tiled.tif");
+        command_output("convert " + dir.path("in.ppm") + " " + c.options + " -compress None " + strips +
+                       " && tiffcp -t -w 16 -l 16 " + strips + " " + tiled);
+        ASSERT_NE(command_output("tiffinfo " + tiled).find("Tile Width: 16"), std::string::npos);
+        Decoded d;
+        test::decode_file(tiled, d);
+        ASSERT_EQ(d.status, 0);
+        EXPECT_EQ(test::difference(d.picture(), test::magick_picture(tiled)), "");
+    }
+}
+
+// A second directory that libtiff cannot read, or that the decoder refuses,
+// is never decoded from: page 0 comes from the first directory whatever the
+// target, and page 1 is refused (a directory that failed to load once made
+// libtiff divide by zero reading scanlines from it).
+TEST(TiffDecoder, BrokenSecondDirectory) {
+    test::TempDir dir;
+    command_output("convert -size 200x150 gradient:red-blue -depth 8 -compress None " + dir.path("main.tif") +
+                   " && convert -size 20x15 xc:lime -depth 8 -compress None " + dir.path("preview.tif") +
+                   " && tiffcp " + dir.path("main.tif") + " " + dir.path("preview.tif") + " " + dir.path("two.tif") +
+                   " && tiffcp -t -w 16 -l 16 " + dir.path("main.tif") + " " + dir.path("preview.tif") + " " +
+                   dir.path("two_tiled.tif"));
+    const auto two = read_file(dir.path("two.tif"));
+    const auto two_tiled = read_file(dir.path("two_tiled.tif"));
+    const Picture main = test::magick_picture(dir.path("main.tif"));
+    struct Case {
+        const char* name;
+        std::uint16_t tag, renamed;
+        std::uint32_t value;
+        bool page1_readable;
+    } cases[] = {
+        {"tile width 0", 322, 322, 0, false},
+        {"tile length 0", 323, 323, 0, false},
+        {"rows per strip 0", 278, 278, 0, false},
+        {"bits per sample unreadable", 258, 258, 0, false},
+        {"no image length", 257, 65000, 15, false},
+        {"no strip offsets", 273, 65001, 0, false},
+        {"no strip byte counts, rows per strip 0", 279, 65002, 0, false},
+        {"LZW preview", 259, 259, 5, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto bytes = c.tag == 322 || c.tag == 323 ? two_tiled : two;
+        if (c.renamed == 65002) set_tag_value(bytes, 278, 0, 1);
+        set_tag_value(bytes, c.tag, c.value, 1, c.renamed);
+        for (std::uint32_t target : {64u, 0u, 640u}) {
+            SCOPED_TRACE(target);
+            auto d = decoder_for(bytes);
+            ImageInfo info{};
+            ASSERT_EQ(d->open(&info), 0);
+            EXPECT_EQ(info.pages, 2u);
+            DecodeRequest request{};
+            request.target_width = request.target_height = target;
+            DecodeResult result{};
+            ASSERT_EQ(d->PageDecode(request, result), 0);
+            EXPECT_EQ(test::difference(test::result_picture(result), main), "");
+            release_decode_result(result);
+            PageInfo page{};
+            EXPECT_EQ(d->page_info(1, page) == 0, c.page1_readable);
+            request.page = 1;
+            EXPECT_NE(d->PageDecode(request, result), 0);
+            EXPECT_EQ(result.header, nullptr);
+            // The first directory again after the failed one.
+            EXPECT_EQ(d->page_info(0, page), 0);
+            EXPECT_EQ(page.width, 200u);
+        }
+    }
+}
+
 TEST(TiffDecoder, BrokenFiles) {
     TiffLayout s;
     s.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
     auto good = make_tiff(s);
-    auto cut_strip = good;
-    cut_strip[8 + 8] = 0;  // nothing: strip still inside
     struct Case {
         const char* name;
         std::vector<std::uint8_t> bytes;
@@ -251,7 +354,8 @@ TEST(TiffDecoder, BrokenFiles) {
         EXPECT_EQ(decoder_for(c.bytes)->open(nullptr), c.open);
     }
     // Three samples called grey, one sample called RGB: rows of the wrong
-    // width must not be written into the bitmap (found by fuzzing).
+    // width must not be written into the bitmap (found by fuzzing). The
+    // RGBA reader takes them, as ImageMagick does, at the full width.
     for (auto [samples, photometric] : {std::pair<int, int>{3, 1}, {4, 0}, {1, 2}}) {
         SCOPED_TRACE(samples);
         TiffLayout odd;
@@ -261,18 +365,34 @@ TEST(TiffDecoder, BrokenFiles) {
         odd.pixels.assign(40 * 2 * static_cast<std::size_t>(samples), 0x55);
         Decoded d;
         test::decode_bytes(make_tiff(odd), DecodeRequest{}, d);
-        if (d.status == 0) {
-            EXPECT_EQ(d.picture().width, 40);
+        if (samples == 1) {
+            // One sample cannot be RGB: libtiff's RGBA reader refuses it.
+            EXPECT_NE(d.status, 0);
+            continue;
         }
+        ASSERT_EQ(d.status, 0);
+        EXPECT_EQ(d.picture().width, 40);
+        EXPECT_EQ(d.picture().height, 2);
     }
-    // Pixel data cut short: a status, never a crash.
+    // Pixel data cut short (the strip runs past the end of the file): a
+    // status, never a crash or a picture made of whatever lies beyond.
+    auto cut_strip = good;
+    set_tag_value(cut_strip, 273, static_cast<std::uint32_t>(cut_strip.size() - 3));
+    {
+        auto d = decoder_for(cut_strip);
+        ASSERT_EQ(d->open(nullptr), 0);
+        DecodeResult result{};
+        EXPECT_EQ(d->PageDecode(DecodeRequest{}, result), kDecodeCorrupt);
+        EXPECT_EQ(result.header, nullptr);
+    }
     auto cut = good;
-    cut.erase(cut.begin() + 10, cut.begin() + 16);
+    cut.erase(cut.begin() + 10, cut.begin() + 16);  // the directory moves: its offset points into it
     auto d = decoder_for(cut);
     DecodeResult result{};
     int st = d->open(nullptr);
     if (st == 0) st = d->PageDecode(DecodeRequest{}, result);
     EXPECT_NE(st, 0);
+    EXPECT_EQ(result.header, nullptr);
     release_decode_result(result);
 }
 

@@ -1,10 +1,13 @@
 #include "decoding/transform/jpeg_lossless_transform.h"
 
+#include "decoding/memory_budget.h"
+#include "decoding/refusal.h"
 #include "decoding/transform/jpeg_stream_io.h"
 #include "decoding/transform/transform_routines.h"
 #include "platform/text.h"
 #include "qelvio/p_filestream.h"
 #include "qelvio/p_mcp.h"
+#include "resources/string_table.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -62,6 +65,24 @@ void emit_message(j_common_ptr cinfo, int level) {
 
 void output_message(j_common_ptr) {}
 
+// Bytes of the coefficient arrays of the whole image as the header claims
+// it (64 two-byte coefficients a block, every component).
+std::uint64_t coefficient_bytes(const jpeg_decompress_struct& source) {
+    std::uint64_t bytes = 0;
+    for (int ci = 0; ci < source.num_components; ++ci) {
+        const jpeg_component_info& c = source.comp_info[ci];
+        bytes += std::uint64_t{c.width_in_blocks} * c.height_in_blocks * sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
+// A UTF-16 text of the string table as the ASCII message of a result.
+void copy_text(char* out, std::size_t size, const char16_t* text) {
+    std::size_t i = 0;
+    for (; text && text[i] && i + 1 < size; ++i) out[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+    out[i] = 0;
+}
+
 // Steps the progress window: the reading passes fill the first half of the
 // bar, the writing passes the second.
 struct ProgressMonitor {
@@ -118,6 +139,8 @@ int32_t run_library(Job& job, int code, p_filestream& stream, ProgressWindow* pr
     job.destination.err = &job.errors.pub;
     jpeg_create_decompress(&job.source);
     job.source_made = true;
+    // The library's own allocations stay within what the file can justify.
+    job.source.mem->max_memory_to_use = static_cast<long>(memory_budget(static_cast<std::uint64_t>(std::max(stream.size(), 0))));
     jpeg_create_compress(&job.destination);
     job.destination_made = true;
 
@@ -143,6 +166,14 @@ int32_t run_library(Job& job, int code, p_filestream& stream, ProgressWindow* pr
     jpeg_save_markers(&job.source, JPEG_COM, 0xFFFF);
     for (int m = 0; m < 16; ++m) jpeg_save_markers(&job.source, JPEG_APP0 + m, 0xFFFF);
     jpeg_read_header(&job.source, TRUE);
+    // The coefficients of the whole image are held twice (read and
+    // rearranged): refuse a claimed size the file's bytes cannot justify,
+    // before the library allocates for it.
+    const std::uint64_t input_bytes = static_cast<std::uint64_t>(std::max(stream.size(), 0));
+    if (!plausible_bitmap_size(coefficient_bytes(job.source) * 2, input_bytes)) {
+        copy_text(job.errors.message, sizeof job.errors.message, resources::load_string(kReasonImplausibleSize));
+        return P_INVALID_FORMAT;
+    }
 
     job.plan = plan_transform(&job.source, code);
     request_workspace(&job.source, job.plan);

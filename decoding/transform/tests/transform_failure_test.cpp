@@ -55,6 +55,31 @@ TEST_F(TransformFailure, DamagedOrUnsupportedFilesAreLeftAlone) {
     }
 }
 
+// Headers claiming sizes no file of a few hundred bytes could hold (found
+// by fuzzing: 49157 x 27397 and 61472 x 32800 made the library allocate
+// gigabytes for minutes) are refused before the coefficients are read.
+TEST_F(TransformFailure, ClaimedSizeBeyondTheData) {
+    make_jpeg(root / "small.jpg", 16, 16, Sampling::s420);
+    const std::string small = read_bytes(root / "small.jpg");
+    std::size_t sof = find_marker(small, 0xC0);
+    ASSERT_NE(sof, std::string::npos);
+    for (auto [width, height] : {std::pair<int, int>{49157, 27397}, {61472, 32800}}) {
+        SCOPED_TRACE(width);
+        std::string bytes = small;
+        bytes[sof + 5] = static_cast<char>(height >> 8), bytes[sof + 6] = static_cast<char>(height & 0xFF);
+        bytes[sof + 7] = static_cast<char>(width >> 8), bytes[sof + 8] = static_cast<char>(width & 0xFF);
+        write_bytes(root / "claim.jpg", bytes);
+        auto result = transform("claim.jpg", 5);
+        EXPECT_EQ(result.status, P_INVALID_FORMAT);
+        EXPECT_EQ(result.detail, "The image is larger than the file could describe; it was not decoded.");
+        EXPECT_EQ(read_bytes(root / "claim.jpg"), bytes);
+        EXPECT_TRUE(temporary_files().empty());
+    }
+    // A real file of that size class still turns: the guard follows the data.
+    make_jpeg(root / "big.jpg", 2400, 1600, Sampling::s420);
+    EXPECT_EQ(transform("big.jpg", 5).status, P_OK);
+}
+
 TEST_F(TransformFailure, ReadAndWriteFaults) {
     std::string jpeg = good();
     struct Case {

@@ -1,0 +1,13 @@
+// Reasons a decoder gives for refusing a file, as string-table numbers
+// (ImageDecoder::failure_reason). The status code stays the one the decoder
+// interface prescribes; the reason only makes the message precise.
+#pragma once
+
+namespace qelvio::decoding {
+
+// "LZW-compressed TIFF is not supported."
+inline constexpr int kReasonLzwTiff = 35200;
+// "The image is larger than the file could describe; it was not decoded."
+inline constexpr int kReasonImplausibleSize = 35201;
+
+}  // namespace qelvio::decoding
