@@ -202,7 +202,7 @@ class DrawingTarget;
 
 // Draws the source rectangle (picture coordinates; null = whole image) into
 // the destination rectangle of the target: a plain copy when the sizes
-// match, a stretched copy otherwise; 1-bit images are drawn inverted.
+// match, a stretched copy otherwise; every image shows its palette's colours.
 // Returns 1 if the target copied, 0 otherwise or when dib is empty.
 int DibDraw(const Dib& dib, DrawingTarget& target, const DibRect& destination,
             const DibRect* source = nullptr);

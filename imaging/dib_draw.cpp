@@ -9,8 +9,9 @@ int DibDraw(const Dib& dib, DrawingTarget& target, const DibRect& destination,
     if (!dib.bitmap) return 0;
     const DibRect src = source ? *source : DibRect{0, 0, DibWidth(dib), DibHeight(dib)};
     if (dib.palette) target.select_palette(dib.palette);
-    // Monochrome images are drawn with the inverted source copy.
-    const RasterOp op = DibBitCount(dib) == 1 ? RasterOp::NotSourceCopy : RasterOp::SourceCopy;
+    // Every image, 1-bit ones included, shows its own palette's colours:
+    // the colour table already says which value is black.
+    const RasterOp op = RasterOp::SourceCopy;
     bool ok;
     if (destination.right - destination.left == src.right - src.left &&
         destination.bottom - destination.top == src.bottom - src.top) {

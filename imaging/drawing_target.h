@@ -1,5 +1,5 @@
 // The surface the core draws on: plain and stretched copies of a Dib
-// (inverted for 1-bit images), rectangle fills and frames. The user
+// (plain, or inverted when a caller asks for it), rectangle fills and frames. The user
 // interface provides a painter-backed implementation; SoftwareDrawingTarget
 // draws into a 24-bit Dib for previews, tests and headless rendering.
 //

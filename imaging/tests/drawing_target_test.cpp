@@ -60,16 +60,32 @@ TEST(DibDraw, StretchedCopyTakesTheNearestPixel) {
         for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(*screen, x, y), expected[y / 2][x / 2]);
 }
 
-TEST(DibDraw, OneBitImagesAreDrawnInverted) {
-    Dib mono;
-    const RgbQuad bw[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-    ASSERT_TRUE(DibCreate(mono, 2, 1, 1, 2, bw));
-    set_pixel(mono, 1, 0, 1);
-    auto screen = canvas(2, 1);
-    SoftwareDrawingTarget target(*screen);
-    EXPECT_EQ(DibDraw(mono, target, {0, 0, 2, 1}), 1);
-    EXPECT_EQ(pixel(*screen, 0, 0), 0xFFFFFFu);
-    EXPECT_EQ(pixel(*screen, 1, 0), 0x000000u);
+// A 1-bit picture shows its palette: a white page with black text stays
+// black on white, and a red/blue two-colour picture stays red and blue,
+// copied or stretched.
+TEST(DibDraw, OneBitImagesShowTheirPaletteColours) {
+    struct Case {
+        const char* name;
+        RgbQuad palette[2];
+        std::uint32_t colour0, colour1;
+    } cases[] = {
+        {"black text on white", {{255, 255, 255, 0}, {0, 0, 0, 0}}, 0xFFFFFF, 0x000000},
+        {"red and blue", {{0, 0, 255, 0}, {255, 0, 0, 0}}, 0xFF0000, 0x0000FF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dib mono;
+        ASSERT_TRUE(DibCreate(mono, 2, 1, 1, 2, c.palette));
+        set_pixel(mono, 1, 0, 1);
+        for (int scale : {1, 3}) {
+            auto screen = canvas(2 * scale, scale);
+            SoftwareDrawingTarget target(*screen);
+            EXPECT_EQ(DibDraw(mono, target, {0, 0, 2 * scale, scale}), 1);
+            for (int y = 0; y < scale; ++y)
+                for (int x = 0; x < 2 * scale; ++x)
+                    EXPECT_EQ(pixel(*screen, x, y), x < scale ? c.colour0 : c.colour1) << scale << ": " << x;
+        }
+    }
 }
 
 TEST(DibDraw, EmptyDibOrDegenerateRectanglesDrawNothing) {
