@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace qelvio::thumbnails {
 namespace {
@@ -14,25 +15,37 @@ constexpr std::size_t kNameUnits = 12;  // stored name units, the terminator inc
 
 char16_t fold(char16_t c) { return text::fold_case(c); }
 
-bool same_text(std::u16string_view a, std::u16string_view b) {
+// Thumbnail file names: the cache's own "olm*" files in any letter case.
+bool same_name(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
-bool starts_with(std::u16string_view text, std::u16string_view prefix) {
-    return text.size() >= prefix.size() && same_text(text.substr(0, prefix.size()), prefix);
+bool name_starts_with(std::u16string_view text, std::u16string_view prefix) {
+    return text.size() >= prefix.size() && same_name(text.substr(0, prefix.size()), prefix);
 }
+
+// A name in the form the cache compares names in (letters folded).
+std::u16string folded(std::u16string_view name) {
+    std::u16string out(name);
+    for (char16_t& c : out) c = fold(c);
+    return out;
+}
+
+// Image locators compare as the file system compares names: exactly.
+bool same_path(std::u16string_view a, std::u16string_view b) { return a == b; }
 
 // The locator itself, or one inside it (a folder's locator and its files).
 bool is_within(std::u16string_view path, std::u16string_view prefix) {
-    return starts_with(path, prefix) && (path.size() == prefix.size() || path[prefix.size()] == u'\\');
+    return path.size() >= prefix.size() && same_path(path.substr(0, prefix.size()), prefix) &&
+           (path.size() == prefix.size() || path[prefix.size()] == u'\\');
 }
 
 // A stored thumbnail's name: "olm..." without any path separator, so that a
 // damaged index can never make a save delete a file elsewhere.
 bool valid_name(std::u16string_view name) {
-    return name.size() > 3 && starts_with(name, u"olm") && name.find_first_of(u"\\/") == std::u16string_view::npos &&
-           name != u"." && name != u"..";
+    return name.size() > 3 && name_starts_with(name, u"olm") &&
+           name.find_first_of(u"\\/") == std::u16string_view::npos && name != u"." && name != u"..";
 }
 
 // The modification time of a locator's file, read through the platform
@@ -53,8 +66,9 @@ void put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
 
 p_string p_thumbcache::Record::current_path() const { return image ? p_string(image->locator()) : path; }
 
-p_thumbcache::p_thumbcache(std::u16string thumbnail_folder, decoding::ImageSourceLimits image_limits)
-    : folder(std::move(thumbnail_folder)), limits(image_limits) {
+p_thumbcache::p_thumbcache(std::u16string thumbnail_folder, decoding::ImageSourceLimits image_limits,
+                           std::size_t stored_count)
+    : folder(std::move(thumbnail_folder)), limits(image_limits), stored(std::max<std::size_t>(stored_count, 1)) {
     while (folder.size() > 1 && folder.back() == u'\\') folder.pop_back();
     load();
 }
@@ -64,6 +78,7 @@ p_thumbcache::~p_thumbcache() { join_save_thread(); }
 std::u16string p_thumbcache::file_of(const char16_t* name) const { return folder + u"\\" + name; }
 
 void p_thumbcache::load() {
+    std::unordered_set<std::u16string> names;
     uint32_t file = platform::open_file(file_of(u"index"), platform::OpenMode::read_existing);
     if (!file) return;
     auto read_exact = [&](void* into, uint32_t n) { return platform::read_file(file, into, n) == n; };
@@ -85,7 +100,9 @@ void p_thumbcache::load() {
             for (std::size_t i = 0; i < kNameUnits; ++i)
                 record.name[i] = static_cast<char16_t>(name[2 * i] | (name[2 * i + 1] << 8));
             record.name[kNameUnits] = 0;
-            if (!valid_name(record.name)) record.name[0] = 0;
+            // A damaged index may name one file twice: only the first
+            // record keeps it, so no image shows another's thumbnail.
+            if (!valid_name(record.name) || !names.insert(folded(record.name)).second) record.name[0] = 0;
             for (int i = 7; i >= 0; --i) record.time = (record.time << 8) | time[i];
             list.push_back(std::move(record));
         }
@@ -103,14 +120,29 @@ p_irl p_thumbcache::thumbnail_locator(Record& record) {
             return locator;
         }
     }
-    locator.set(u"file", nullptr, file_of(record.name).c_str());
+    return stored_locator(record.name);
+}
+
+p_irl p_thumbcache::stored_locator(const char16_t* name) const {
+    p_irl locator;
+    locator.set(u"file", nullptr, file_of(name).c_str());
     return locator;
 }
 
 void p_thumbcache::release_at_window() {
     if (list.size() <= kWindow) return;
     Record& record = *std::next(list.begin(), kWindow);
-    if (record.image) record.image->release(decoding::kReleaseEverything);
+    if (!record.image) return;
+    // A thumbnail made since the last save, for a record whose thumbnail
+    // will be stored, waits beside the record for that save.
+    if (kWindow < stored && !record.name[0] && !record.image->thumbnail_from_store()) {
+        uint64_t made_at = 0;
+        if (imaging::DibPtr thumbnail = record.image->copy_thumbnail(&made_at)) {
+            record.pending = std::move(thumbnail);
+            record.pending_time = made_at;
+        }
+    }
+    record.image->release(decoding::kReleaseEverything);
 }
 
 decoding::p_ImageSource* p_thumbcache::getimage(const p_string& path) {
@@ -118,7 +150,7 @@ decoding::p_ImageSource* p_thumbcache::getimage(const p_string& path) {
     std::size_t position = 0;
     auto it = list.begin();
     for (; it != list.end(); ++it, ++position)
-        if (same_text(it->current_path().view(), path.view())) break;
+        if (same_path(it->current_path().view(), path.view())) break;
     p_irl locator;
     locator.p_string::operator=(path);
     if (it == list.end()) {
@@ -144,6 +176,7 @@ void p_thumbcache::forget(const p_irl& path) {
             record.image->set_thumbnail_locator(p_irl());
         }
         record.name[0] = 0;
+        record.pending.reset();
     }
 }
 
@@ -165,22 +198,26 @@ void p_thumbcache::repath(const p_irl& from, const p_irl& to) {
     }
 }
 
-bool p_thumbcache::name_in_use(std::u16string_view name) const {
-    return std::any_of(list.begin(), list.end(), [&](const Record& r) { return same_text(r.name, name); });
+std::unordered_set<std::u16string> p_thumbcache::names_in_use() const {
+    std::unordered_set<std::u16string> names;
+    for (const Record& r : list)
+        if (r.name[0]) names.insert(folded(r.name));
+    return names;
 }
 
 int p_thumbcache::run_pass(bool write_thumbnails) {
     platform::create_folder(folder);  // an existing folder is fine
 
-    // Trim: nothing from position 64 on keeps a stored thumbnail.
+    // Trim: nothing from the stored count on keeps a stored thumbnail.
     std::vector<Record*> records;
     {
         std::lock_guard guard(lock);
         std::size_t position = 0;
         for (Record& record : list) {
-            if (position++ >= kWindow && record.name[0]) {
-                platform::delete_file(file_of(record.name));
+            if (position++ >= stored) {
+                if (record.name[0]) platform::delete_file(file_of(record.name));
                 record.name[0] = 0;
+                record.pending.reset();
             }
             records.push_back(&record);  // records are never removed, so these stay valid
         }
@@ -188,15 +225,26 @@ int p_thumbcache::run_pass(bool write_thumbnails) {
 
     if (write_thumbnails) {
         int counter = 1;
+        std::unordered_set<std::u16string> taken;
+        {
+            std::lock_guard guard(lock);
+            taken = names_in_use();
+        }
         for (Record* record : records) {
             imaging::DibPtr thumbnail;
             std::u16string target;
             {
                 std::lock_guard guard(lock);
+                // The image could not use its stored file (damaged): that
+                // record takes a new one, and the sweep removes the old.
+                if (record->name[0] && record->image &&
+                    record->image->rejected_thumbnail_file() == stored_locator(record->name).view())
+                    record->name[0] = 0;
                 if (!record->name[0] && !stop_requested) {
                     for (;; ++counter) {
                         std::u16string name = u"OLM" + text::to_utf16(std::to_string(counter)) + u".jpg";
-                        if (!platform::get_attributes(file_of(name.c_str())) && !name_in_use(name)) {
+                        if (!taken.count(folded(name)) && !platform::get_attributes(file_of(name.c_str()))) {
+                            taken.insert(folded(name));
                             std::copy(name.begin(), name.end(), record->name);
                             record->name[name.size()] = 0;
                             ++counter;
@@ -204,9 +252,17 @@ int p_thumbcache::run_pass(bool write_thumbnails) {
                         }
                     }
                 }
-                if (!record->name[0] || platform::get_attributes(file_of(record->name))) continue;
+                if (!record->name[0] || platform::get_attributes(file_of(record->name))) {
+                    record->pending.reset();
+                    continue;
+                }
                 uint64_t made_at = 0;
                 if (!stop_requested && record->image) thumbnail = record->image->copy_thumbnail(&made_at);
+                if (!stop_requested && !thumbnail && record->pending) {
+                    thumbnail = std::move(record->pending);
+                    made_at = record->pending_time;
+                }
+                record->pending.reset();
                 auto now = thumbnail ? file_time_of(record->current_path()) : std::nullopt;
                 if (!thumbnail || !now || *now != made_at) {
                     record->name[0] = 0;  // nothing current to store
@@ -226,19 +282,20 @@ int p_thumbcache::run_pass(bool write_thumbnails) {
     // Sweep: "olm*" files that no record names are stale.
     if (auto entries = platform::list_folder(folder, false)) {
         std::lock_guard guard(lock);
+        const std::unordered_set<std::u16string> names = names_in_use();
         for (const platform::FolderEntry& e : *entries)
-            if (!e.attributes.directory && starts_with(e.name, u"olm") && !name_in_use(e.name))
+            if (!e.attributes.directory && name_starts_with(e.name, u"olm") && !names.count(folded(e.name)))
                 platform::delete_file(file_of(e.name.c_str()));
     }
 
-    // The index: the first 64 records, head first.
+    // The index: the records up to the stored count, head first.
     std::vector<uint8_t> index;
     put(index, kIndexVersion, 2);
     {
         std::lock_guard guard(lock);
         std::size_t position = 0;
         for (Record& record : list) {
-            if (position++ >= kWindow) break;
+            if (position++ >= stored) break;
             if (record.image) record.path = record.image->locator();
             if (record.path.isempty() || record.path.len() > kMaxIndexPath) continue;  // cannot be stored
             put(index, record.path.len(), 4);

@@ -1,11 +1,18 @@
 // p_thumbcache: the one place image objects are obtained, one per path for
-// the whole run, and the folder of small JPEG thumbnails of the 64 most
+// the whole run, and the folder of small JPEG thumbnails of the most
 // recently used images, found again through its "index" file after a
 // restart.
 //
 // Records are kept in most-recently-used order and never dropped while the
-// program runs. Records from position 64 on lose their decoded data, and at
-// each save their stored thumbnail files; only the first 64 are indexed.
+// program runs. Records from position 64 (the in-memory window) on lose
+// their decoded data. The number of stored thumbnails is a separate
+// parameter (64 on the handheld, far more on a desktop): records from that
+// position on lose their stored thumbnail files at each save, and only the
+// ones before it are indexed. A thumbnail made for a record that leaves the
+// window before the next save is kept aside until then, so it is stored.
+//
+// Paths compare exactly, as the file system compares names (a.jpg and
+// A.jpg are two images); thumbnail file names ("olm*") ignore letter case.
 //
 // Threading: getimage, forget, repath, save and stopsave are called on the
 // user-interface thread. save(true, true) runs the save pass on a thread of
@@ -25,27 +32,34 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 
 namespace qelvio::thumbnails {
 
-// Records whose images keep their decoded data, and index entries.
+// Records whose images keep their decoded data.
 inline constexpr std::size_t kWindow = 64;
+// Stored thumbnails (index entries) unless the program chooses another
+// number; desktop programs keep kDesktopStored.
+inline constexpr std::size_t kDefaultStored = 64;
+inline constexpr std::size_t kDesktopStored = 10000;
 // Longest path an index entry can hold (units, without the terminator).
 inline constexpr std::size_t kMaxIndexPath = 259;
 
 class p_thumbcache : public p_cachehooks {
 public:
     // Loads the index of the thumbnail folder (a device path; created on
-    // first save when missing). Image objects are made with these limits.
+    // first save when missing), keeping at most `stored` thumbnails (at
+    // least 1). Image objects are made with these limits.
     explicit p_thumbcache(std::u16string thumbnail_folder,
-                          decoding::ImageSourceLimits limits = {});
+                          decoding::ImageSourceLimits limits = {},
+                          std::size_t stored = kDefaultStored);
     // Waits for a background save; deletes the image objects it made.
     ~p_thumbcache() override;
     p_thumbcache(const p_thumbcache&) = delete;
     p_thumbcache& operator=(const p_thumbcache&) = delete;
 
-    // The image object for a locator (compared without regard to case),
-    // made on first request and moved to the head of the list.
+    // The image object for a locator (compared exactly), made on first
+    // request and moved to the head of the list.
     decoding::p_ImageSource* getimage(const p_string& path);
     // The file's content changed or it is gone: drops the image's decoded
     // data and its stored thumbnail (the file goes at the next save). Also
@@ -77,6 +91,10 @@ private:
         p_string path;
         char16_t name[13] = {};
         uint64_t time = 0;
+        // A thumbnail made since the last save whose image has left the
+        // window, and the file time it was made at; stored at the next save.
+        imaging::DibPtr pending;
+        uint64_t pending_time = 0;
         // The image's own locator when it has one.
         p_string current_path() const;
     };
@@ -87,11 +105,15 @@ private:
     // Releases the decoded data of the record at position kWindow.
     void release_at_window();
     p_irl thumbnail_locator(Record& record);
+    // The locator of a stored thumbnail file.
+    p_irl stored_locator(const char16_t* name) const;
     std::u16string file_of(const char16_t* name) const;
-    bool name_in_use(std::u16string_view name) const;
+    // The names the records hold, letters folded (under the lock).
+    std::unordered_set<std::u16string> names_in_use() const;
 
     std::u16string folder;
     decoding::ImageSourceLimits limits;
+    std::size_t stored;
     mutable std::mutex lock;
     std::list<Record> list;
     std::thread save_thread;

@@ -21,7 +21,9 @@ private:
 
 ImageSession::ImageSession() {
     std::u16string folder = shell::well_known_folder(shell::kThumbnailFolder).value_or(u"\\tmp");
-    thumbcache = std::make_unique<thumbnails::p_thumbcache>(folder);
+    // A desktop's disk holds far more thumbnails than the handheld's 64.
+    thumbcache = std::make_unique<thumbnails::p_thumbcache>(folder, decoding::ImageSourceLimits{},
+                                                            thumbnails::kDesktopStored);
     mcp.setcachehooks(thumbcache.get());
 }
 

@@ -75,7 +75,12 @@ bool p_ImageSource::open(bool prefer_thumbnail) {
 
     if (is_file_scheme(own)) {
         auto view = platform::map_file(sourcename.view());
-        if (!view) return false;
+        if (!view) {
+            node = nullptr;
+            if (!open_is_thumbnail) return false;
+            reject_thumbnail_file();
+            return open(false);
+        }
         mapped = *view;
         is_mapped = true;
         source.data = mapped.data;
@@ -110,8 +115,12 @@ bool p_ImageSource::open(bool prefer_thumbnail) {
     module = plugins().choose_decoder(source, last_module, &decoder);
     if (!module || !decoder) {
         module = nullptr;
+        const bool was_thumbnail = open_is_thumbnail;
         close();
-        return false;
+        if (!was_thumbnail) return false;
+        // A damaged stored thumbnail: the image itself after all.
+        reject_thumbnail_file();
+        return open(false);
     }
     last_module = module;
     if (!open_is_thumbnail) {
@@ -196,7 +205,12 @@ int p_ImageSource::decode(int kind, int scale, platform::MessageTarget* window, 
     int status = start_decode(kind, scale, window, option);
     if (status < 0 || state.load() == kStateRunning) return status;
     bool recorded = request.flags & kDecodeRecordIndex;
+    const bool from_store = kind == kRequestThumbnail && open_is_thumbnail;
     finish_decode();
+    if (decodestatus < 0 && from_store && !cancel.load()) {
+        // finish_decode rejected the stored file: decode from the image.
+        return decode(kind, scale, window, option);
+    }
     if (decodestatus < 0 && recorded && !cancel.load()) {
         // The file may still decode without an index: shown whole, not in tiles.
         tiling = false;
@@ -300,7 +314,13 @@ void p_ImageSource::finish_decode() {
     if (worker.joinable()) worker.join();
     if (current == kStateFailed) {
         bool recorded = request.flags & kDecodeRecordIndex;  // decode() tries again without
-        if (requestkind < 0 && !recorded && is_hard_failure(decodestatus)) hard_failure = true;
+        if (requestkind == kRequestThumbnail && open_is_thumbnail) {
+            // The stored thumbnail file is damaged, not the image: the next
+            // thumbnail decode reads the image.
+            if (!cancel.load()) reject_thumbnail_file();
+        } else if (requestkind < 0 && !recorded && is_hard_failure(decodestatus)) {
+            hard_failure = true;
+        }
         release_decode_result(result);
     } else if (requestkind >= 0) {
         finish_tile(requestkind);
@@ -368,6 +388,18 @@ void p_ImageSource::set_thumbnail(imaging::DibPtr bitmap, uint64_t file_time) {
     std::lock_guard lock(thumbnailmutex);
     thumbnailbitmap = std::move(bitmap);
     thumbnailtime = file_time;
+}
+
+void p_ImageSource::reject_thumbnail_file() {
+    platform::debug_trace(u"p_ImageSource: stored thumbnail %s unusable", thumbnaillocator);
+    std::lock_guard lock(thumbnailmutex);
+    rejectedthumbnail = std::u16string(thumbnaillocator.view());
+    thumbnaillocator = p_irl();
+}
+
+std::u16string p_ImageSource::rejected_thumbnail_file() const {
+    std::lock_guard lock(thumbnailmutex);
+    return rejectedthumbnail;
 }
 
 imaging::DibPtr p_ImageSource::copy_thumbnail(uint64_t* file_time) const {

@@ -148,6 +148,11 @@ public:
     int whole_image_scale() const { return wholescale; }
     // Whether the thumbnail came from the stored thumbnail file.
     bool thumbnail_from_store() const { return thumbnailfromstore; }
+    // The locator of a stored thumbnail file that could not be opened or
+    // decoded (the thumbnail was then decoded from the image), or empty.
+    // The thumbnail cache replaces that file at its next save. Safe on any
+    // thread.
+    std::u16string rejected_thumbnail_file() const;
     // Draws the thumbnail stretched into the rectangle.
     int draw_thumbnail(imaging::DrawingTarget& target, const imaging::DibRect& rectangle);
 
@@ -276,7 +281,11 @@ private:
     imaging::DibPtr wholebitmap;
     int wholescale = 0;
     imaging::DibPtr thumbnailbitmap;
-    mutable std::mutex thumbnailmutex;  // guards thumbnailbitmap and thumbnailtime
+    mutable std::mutex thumbnailmutex;  // guards thumbnailbitmap, thumbnailtime, rejectedthumbnail
+    std::u16string rejectedthumbnail;
+    // Forgets a stored thumbnail file that cannot be used, so that the
+    // thumbnail comes from the image.
+    void reject_thumbnail_file();
     bool thumbnailfromstore = false;
     bool edited = false;
     bool audioreplaced = false;

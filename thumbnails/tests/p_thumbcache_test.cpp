@@ -108,8 +108,35 @@ TEST_F(ThumbCache, OneImagePerPathInRecentlyUsedOrder) {
     qd::p_ImageSource* image_a = cache.getimage(a);
     qd::p_ImageSource* image_b = cache.getimage(b);
     EXPECT_NE(image_a, image_b);
-    EXPECT_EQ(cache.getimage(p_string(u"FILE:\\\\\\PICS\\A.JPG")), image_a);  // case does not matter
+    EXPECT_EQ(cache.getimage(a), image_a);
     EXPECT_EQ(paths(cache), (std::vector<std::string>{"file:\\\\\\pics\\a.jpg", "file:\\\\\\pics\\b.jpg"}));
+}
+
+// The file system keeps letter case, so a.jpg and A.jpg are two images with
+// two thumbnails; forgetting one leaves the other.
+TEST_F(ThumbCache, LetterCaseMakesTwoImages) {
+    p_string lower = picture("a.jpg");
+    std::string red = "convert -size 60x80 xc:red -quality 90 '" + (root / "pics/A.jpg").string() + "'";
+    ASSERT_EQ(std::system(red.c_str()), 0);
+    p_string upper(u"file:\\\\\\pics\\A.jpg");
+    qt::p_thumbcache cache(u"\\thumbs");
+    qd::p_ImageSource* image_lower = cache.getimage(lower);
+    qd::p_ImageSource* image_upper = cache.getimage(upper);
+    ASSERT_NE(image_lower, image_upper);
+    ASSERT_EQ(image_lower->thumbnail(), 0);
+    ASSERT_EQ(image_upper->thumbnail(), 0);
+    EXPECT_EQ(qelvio::imaging::DibWidth(*image_lower->thumbnail_bitmap()), 64);  // 80 x 60 navy
+    EXPECT_EQ(qelvio::imaging::DibWidth(*image_upper->thumbnail_bitmap()), 48);  // 60 x 80 red
+    ASSERT_EQ(cache.save(true, false), 0);
+    EXPECT_EQ(stored(), (std::vector<std::string>{"OLM1.jpg", "OLM2.jpg"}));
+    EXPECT_EQ(command_output("identify -format '%wx%h' '" + (root / "thumbs/OLM1.jpg").string() + "'"), "48x64");
+    p_irl upper_irl;
+    upper_irl.p_string::operator=(upper);
+    cache.forget(upper_irl);
+    auto records = cache.records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].name, u"");          // A.jpg
+    EXPECT_EQ(records[1].name, u"OLM2.jpg");  // a.jpg
 }
 
 TEST_F(ThumbCache, TheWindowOf64ReleasesDecodedData) {
@@ -128,6 +155,91 @@ TEST_F(ThumbCache, TheWindowOf64ReleasesDecodedData) {
     EXPECT_NE(images[17]->thumbnail_bitmap(), nullptr);
     cache.getimage(locators[70]);  // position 10: nothing is released
     EXPECT_NE(images[17]->thumbnail_bitmap(), nullptr);
+}
+
+// With room for more stored thumbnails than the window of 64, a folder of
+// 100 images keeps all of them: a thumbnail made for an image that left the
+// window before the save is stored too, and a second visit after a restart
+// decodes nothing. Images beyond the window still hold no decoded data.
+TEST_F(ThumbCache, StoredCountBeyondTheWindow) {
+    std::vector<p_string> locators;
+    for (int i = 0; i < 100; ++i) locators.push_back(picture("p" + std::to_string(i) + ".jpg"));
+    {
+        qt::p_thumbcache cache(u"\\thumbs", {}, qt::kDesktopStored);
+        std::vector<qd::p_ImageSource*> images;
+        for (const p_string& l : locators) {
+            images.push_back(cache.getimage(l));
+            ASSERT_EQ(images.back()->thumbnail(), 0);
+        }
+        EXPECT_EQ(images[35]->thumbnail_bitmap(), nullptr);  // position 64
+        EXPECT_NE(images[36]->thumbnail_bitmap(), nullptr);  // position 63
+        ASSERT_EQ(cache.save(true, false), 0);
+        EXPECT_EQ(stored().size(), 100u);
+    }
+    qt::p_thumbcache restarted(u"\\thumbs", {}, qt::kDesktopStored);
+    ASSERT_EQ(restarted.records().size(), 100u);
+    int from_store = 0;
+    std::vector<qd::p_ImageSource*> images;
+    for (const p_string& l : locators) {
+        images.push_back(restarted.getimage(l));
+        ASSERT_EQ(images.back()->thumbnail(), 0);
+        from_store += images.back()->thumbnail_from_store();
+    }
+    EXPECT_EQ(from_store, 100);
+    EXPECT_EQ(images[0]->thumbnail_bitmap(), nullptr);
+    // The default keeps the handheld's 64.
+    qt::p_thumbcache handheld(u"\\thumbs");
+    ASSERT_EQ(handheld.save(false, false), 0);
+    EXPECT_EQ(stored().size(), 64u);
+    EXPECT_EQ(qt::p_thumbcache(u"\\thumbs").records().size(), 64u);
+}
+
+// A stored thumbnail that cannot be read (cut short, or emptied) gives way
+// to one decoded from the image; the next save stores that one under a new
+// name and sweeps the damaged file.
+TEST_F(ThumbCache, DamagedStoredThumbnailIsMadeAgain) {
+    p_string a = picture("a.jpg");
+    {
+        qt::p_thumbcache cache(u"\\thumbs");
+        ASSERT_EQ(cache.getimage(a)->thumbnail(), 0);
+        ASSERT_EQ(cache.save(true, false), 0);
+    }
+    const std::string good = read("thumbs/OLM1.jpg");
+    for (std::size_t keep : {std::size_t{0}, std::size_t{100}}) {
+        SCOPED_TRACE(keep);
+        std::string current = stored()[0];
+        std::filesystem::resize_file(root / "thumbs" / current, keep);
+        {
+            qt::p_thumbcache cache(u"\\thumbs");
+            qd::p_ImageSource* image = cache.getimage(a);
+            ASSERT_EQ(image->thumbnail(), 0);
+            EXPECT_FALSE(image->thumbnail_from_store());
+            EXPECT_EQ(qelvio::imaging::DibWidth(*image->thumbnail_bitmap()), 64);
+            ASSERT_EQ(cache.save(true, false), 0);
+            ASSERT_EQ(stored().size(), 1u);
+            EXPECT_NE(stored()[0], current);
+            EXPECT_EQ(cache.records()[0].name, qelvio::text::to_utf16(stored()[0]));
+            EXPECT_EQ(read("thumbs/" + stored()[0]), good);
+        }
+        qt::p_thumbcache restarted(u"\\thumbs");
+        qd::p_ImageSource* image = restarted.getimage(a);
+        ASSERT_EQ(image->thumbnail(), 0);
+        EXPECT_TRUE(image->thumbnail_from_store());
+    }
+}
+
+// A damaged index naming one file for two images: only the first keeps it.
+TEST_F(ThumbCache, DuplicateNamesInTheIndex) {
+    p_string a = picture("a.jpg"), b = picture("b.jpg");
+    std::ofstream(root / "thumbs/index", std::ios::binary)
+        << index_bytes({{a.view().data(), u"OLM1.jpg", 0}, {b.view().data(), u"olm1.JPG", 0}});
+    make_file("thumbs/OLM1.jpg", "x");
+    qt::p_thumbcache cache(u"\\thumbs");
+    auto records = cache.records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].name, u"OLM1.jpg");
+    EXPECT_EQ(records[1].name, u"");
+    EXPECT_TRUE(cache.getimage(b)->thumbnail_locator().isempty());
 }
 
 TEST_F(ThumbCache, SaveTrimsTo64AndSurvivesARestart) {
