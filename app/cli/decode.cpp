@@ -59,7 +59,7 @@ int run_decode(const Args& args) {
         st = file.manager().decoder_page_decode(file.module(), file.decoder(), request, result);
     }
     if (st) {
-        std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(), decoder_status_text(st).c_str());
+        std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(), file.failure_text(st).c_str());
         return 1;
     }
     return write_decoded(output, result);

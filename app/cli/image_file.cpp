@@ -1,6 +1,7 @@
 #include "app/cli/image_file.h"
 
 #include "platform/text.h"
+#include "resources/string_table.h"
 
 #include <cstdio>
 
@@ -45,10 +46,20 @@ ImageFile::~ImageFile() {
     if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
+std::string ImageFile::failure_text(int status) const {
+    const char16_t* reason = decoder_ && decoder_->failure_reason()
+                                 ? resources::load_string(decoder_->failure_reason())
+                                 : nullptr;
+    if (!reason) return decoder_status_text(status);
+    std::string text = text::to_utf8(reason);
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text + " (" + std::to_string(status) + ")";
+}
+
 bool report_open_failure(const ImageFile& file, const std::string& path) {
     if (file.status() == 0) return false;
     std::fprintf(stderr, "qelvio-cli: %s: %s\n", path.c_str(),
-                 file.status() == 1 ? "cannot read the file" : decoder_status_text(file.status()).c_str());
+                 file.status() == 1 ? "cannot read the file" : file.failure_text(file.status()).c_str());
     return true;
 }
 

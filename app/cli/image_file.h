@@ -26,6 +26,10 @@ public:
     decoding::PluginManager& manager() { return manager_; }
     decoding::DecoderPlugin& module() { return *module_; }
     decoding::ImageDecoder* decoder() { return decoder_; }
+    // The message for a failed decoder call: the decoder's own reason when
+    // it gave one ("LZW-compressed TIFF is not supported (-6)"), else the
+    // status's text.
+    std::string failure_text(int status) const;
 
 private:
     decoding::PluginManager& manager_;

@@ -35,12 +35,12 @@ int show(const std::string& path) {
         return 1;
     }
     if (file.status()) {
-        std::fprintf(stderr, "qelvio-cli: %s: %s\n", path.c_str(), decoder_status_text(file.status()).c_str());
+        std::fprintf(stderr, "qelvio-cli: %s: %s\n", path.c_str(), file.failure_text(file.status()).c_str());
         return 1;
     }
     decoding::ImageInfo info{};
     if (int st = file.manager().decoder_open(file.module(), file.decoder(), &info)) {
-        std::fprintf(stderr, "qelvio-cli: %s: %s\n", path.c_str(), decoder_status_text(st).c_str());
+        std::fprintf(stderr, "qelvio-cli: %s: %s\n", path.c_str(), file.failure_text(st).c_str());
         return 1;
     }
     const decoding::FormatEntry* format = file.manager().find_format(info.format);

@@ -62,7 +62,7 @@ int run_region(const Args& args) {
     int st = manager.decoder_page_decode(file.module(), file.decoder(), request, indexed);
     const double index_ms = milliseconds_since(start);
     if (st) {
-        std::fprintf(stderr, "qelvio-cli: %s: no region index: %s\n", input.c_str(), decoder_status_text(st).c_str());
+        std::fprintf(stderr, "qelvio-cli: %s: no region index: %s\n", input.c_str(), file.failure_text(st).c_str());
         return 1;
     }
     std::uint64_t index_bytes = 0;
@@ -79,7 +79,7 @@ int run_region(const Args& args) {
     const double region_ms = milliseconds_since(start);
     decoding::release_decode_result(indexed);
     if (st) {
-        std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(), decoder_status_text(st).c_str());
+        std::fprintf(stderr, "qelvio-cli: %s: %s\n", input.c_str(), file.failure_text(st).c_str());
         return 1;
     }
     std::printf("index: %llu bytes, %.3f ms\n", static_cast<unsigned long long>(index_bytes), index_ms);

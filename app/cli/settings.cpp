@@ -1,6 +1,7 @@
 // qelvio-cli settings: shows and changes the values kept in the program's
-// profile. Numbers are shown and set as stored (the slide interval in
-// hundredths of a second); the program reads them at its next start.
+// profile, each in the unit the options page shows it in (the slide interval
+// in seconds, although stored in hundredths); the program reads them at its
+// next start.
 #include "app/cli/command.h"
 
 #include "platform/registry.h"
@@ -51,6 +52,44 @@ std::optional<std::string> stored_text(std::u16string_view section, std::u16stri
     return "(value of type " + std::to_string(*type) + ")";
 }
 
+// The slide interval is shown and typed in seconds, as on the options page.
+bool in_seconds(std::u16string_view section, std::u16string_view name) {
+    return section == u"viewer" && name == u"slide_interval";
+}
+
+// Hundredths of a second as seconds: 300 as "3", 250 as "2.5", 1234 as "12.34".
+std::string seconds_text(int64_t hundredths) {
+    std::string sign = hundredths < 0 ? "-" : "";
+    uint64_t v = static_cast<uint64_t>(hundredths < 0 ? -hundredths : hundredths);
+    std::string out = sign + std::to_string(v / 100);
+    if (v % 100) {
+        char fraction[4];
+        std::snprintf(fraction, sizeof fraction, "%02u", static_cast<unsigned>(v % 100));
+        std::string f = fraction;
+        if (f.back() == '0') f.pop_back();
+        out += "." + f;
+    }
+    return out;
+}
+
+// A value as the user means it, from its stored text.
+std::string shown_text(std::u16string_view section, std::u16string_view name, const std::string& stored) {
+    if (!in_seconds(section, name)) return stored;
+    int64_t n = std::strtoll(stored.c_str(), nullptr, 10);
+    return seconds_text(n);
+}
+
+bool parse_seconds(const std::string& s, int32_t* hundredths) {
+    if (s.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    // The options page's spin button runs from 0 to 9999 seconds.
+    if (errno || *end || !(v >= 0 && v <= 9999)) return false;
+    *hundredths = shell::slide_interval_to_stored(static_cast<float>(v));
+    return true;
+}
+
 bool parse_int32(const std::string& s, int32_t* out) {
     if (s.empty()) return false;
     errno = 0;
@@ -69,7 +108,9 @@ int list() {
     const shell::SettingInfo* table = shell::setting_table(&count);
     for (std::size_t i = 0; i < count; ++i) {
         std::printf("%s\t%s\t%s\n", to_utf8(table[i].section).c_str(), to_utf8(table[i].name).c_str(),
-                    to_utf8(shell::stored_setting(s, table[i].section, table[i].name)).c_str());
+                    shown_text(table[i].section, table[i].name,
+                               to_utf8(shell::stored_setting(s, table[i].section, table[i].name)))
+                        .c_str());
         shown.emplace(table[i].section, table[i].name);
     }
     // Everything else the profile holds: dialog values and lists.
@@ -99,7 +140,7 @@ int get(const std::string& section8, const std::string& name8) {
     if (find_setting(section, name)) {
         shell::Settings s;
         s.load();
-        std::printf("%s\n", to_utf8(shell::stored_setting(s, section, name)).c_str());
+        std::printf("%s\n", shown_text(section, name, to_utf8(shell::stored_setting(s, section, name))).c_str());
         return 0;
     }
     auto value = stored_text(section, name);
@@ -126,7 +167,15 @@ int set(const std::string& section8, const std::string& name8, const std::string
         number = number_by_name(section, name);
     }
     int32_t r;
-    if (number) {
+    if (in_seconds(section, name)) {
+        int32_t hundredths = 0;
+        if (!parse_seconds(value8, &hundredths)) {
+            std::fprintf(stderr, "qelvio-cli settings: %s %s takes seconds from 0 to 9999, not '%s'\n",
+                         section8.c_str(), name8.c_str(), value8.c_str());
+            return 2;
+        }
+        r = shell::write_profile_int(section, name, hundredths);
+    } else if (number) {
         int32_t n = 0;
         if (!parse_int32(value8, &n)) {
             std::fprintf(stderr, "qelvio-cli settings: %s %s takes a whole number, not '%s'\n",

@@ -53,6 +53,14 @@ check "page 1 of a JPEG" "1 qelvio-cli: $work/a.jpg: no such page (-9)" "$? $(ca
 printf 'not an image' > "$work/bad.jpg"
 "$cli" info "$work/bad.jpg" 2> "$work/err" > /dev/null
 check "not an image" "1 qelvio-cli: $work/bad.jpg: no decoder accepts the file (-6)" "$? $(cat "$work/err")"
+convert "$work/pic.ppm" -compress LZW "$work/lzw.tif"
+"$cli" info "$work/lzw.tif" 2> "$work/err" > /dev/null
+check "LZW TIFF" "1 qelvio-cli: $work/lzw.tif: LZW-compressed TIFF is not supported (-6)" "$? $(cat "$work/err")"
+# A file named without an image extension is read by its content, first or
+# after another image.
+cp "$work/a.jpg" "$work/photo"
+check "no extension alone" "  format: JPEG" "$("$cli" info "$work/photo" | grep '^  format:')"
+check "no extension after another" "2" "$("$cli" info "$work/g.gif" "$work/photo" | grep -c '^  format:')"
 
 # region: a rectangle of a 4:4:4 file at half scale equals the same part of
 # djpeg's half-scale decode; the index holds 3 points for each of 19 MCU rows.

@@ -15,17 +15,26 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 # settings
-check "defaults" $'viewer\tslide_interval\t300\nbrowser\tlastdirectory\t\\' \
+check "defaults" $'viewer\tslide_interval\t3\nbrowser\tlastdirectory\t\\' \
     "$("$cli" settings list | grep -E 'slide_interval|lastdirectory')"
 check "nothing written by reading" "no" "$([[ -e $XDG_CONFIG_HOME/qelvio/user.reg ]] && echo yes || echo no)"
-"$cli" settings set viewer slide_interval 250
+check "slide interval in seconds" "3" "$("$cli" settings get viewer slide_interval)"
+"$cli" settings set viewer slide_interval 2.5
 "$cli" settings set browser lastdirectory 'file:\\\My Documents'
 "$cli" settings set finddlg file0 'sunset'
-check "get number" "250" "$("$cli" settings get viewer slide_interval)"
+check "get seconds" "2.5" "$("$cli" settings get viewer slide_interval)"
 check "get text" 'file:\\\My Documents' "$("$cli" settings get browser lastdirectory)"
 check "list shows other values" $'finddlg\tfile0\tsunset' "$("$cli" settings list | grep finddlg)"
 check "stored in the user hive" 1 \
     "$(grep -c '^"slide_interval"=dword:000000fa$' "$XDG_CONFIG_HOME/qelvio/user.reg")"
+check "listed in seconds" $'viewer\tslide_interval\t2.5' "$("$cli" settings list | grep slide_interval)"
+"$cli" settings set viewer slide_interval 12.34
+check "hundredths kept" "12.34 1" \
+    "$("$cli" settings get viewer slide_interval) $(grep -c '^"slide_interval"=dword:000004d2$' "$XDG_CONFIG_HOME/qelvio/user.reg")"
+for bad in two -1 10000 nan ''; do
+    check "bad seconds '$bad'" "2 12.34" \
+        "$("$cli" settings set viewer slide_interval "$bad" 2>/dev/null; echo $?) $("$cli" settings get viewer slide_interval)"
+done
 check "bad number" "2" "$("$cli" settings set browser viewmode two 2>/dev/null; echo $?)"
 check "missing value" "1" "$("$cli" settings get nosuch value 2>/dev/null; echo $?)"
 check "bad usage" "2" "$("$cli" settings get 2>/dev/null; echo $?)"
