@@ -22,6 +22,7 @@ void BusyWindow::show_frame(int frame) {
 void QtBusySurface::create(int x, int y, bool visible) {
     BusyWindow* w = &window_;
     QMetaObject::invokeMethod(w, [w, x, y, visible] {
+        if (!w->running) return;
         w->move(x, y);
         w->setVisible(visible);
     }, Qt::QueuedConnection);
@@ -29,12 +30,16 @@ void QtBusySurface::create(int x, int y, bool visible) {
 
 void QtBusySurface::draw_frame(int frame) {
     BusyWindow* w = &window_;
-    QMetaObject::invokeMethod(w, [w, frame] { w->show_frame(frame); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(w, [w, frame] {
+        if (w->running) w->show_frame(frame);
+    }, Qt::QueuedConnection);
 }
 
 void QtBusySurface::set_visible(bool visible) {
     BusyWindow* w = &window_;
-    QMetaObject::invokeMethod(w, [w, visible] { w->setVisible(visible); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(w, [w, visible] {
+        if (w->running) w->setVisible(visible);
+    }, Qt::QueuedConnection);
 }
 
 void QtBusySurface::destroy() {
@@ -56,9 +61,17 @@ BusyIndicator& busy_indicator() {
     return *busy;
 }
 
+BusyScope::BusyScope() {
+    busy_window().running = true;
+    busy_indicator().begin();
+}
+
 BusyScope::~BusyScope() {
     busy_indicator().end();
-    if (busy_indicator().nesting() == 0) busy_window().hide();
+    if (busy_indicator().nesting() == 0) {
+        busy_window().running = false;
+        busy_window().hide();
+    }
 }
 
 }  // namespace qelvio::browser

@@ -25,6 +25,9 @@ public:
     BusyWindow();
     void show_frame(int frame);
     int frame() const { return frame_; }
+    // Set while an animation runs (user-interface thread): calls queued by
+    // an animation that has ended since are ignored.
+    bool running = false;
 
 private:
     std::array<QPixmap, 4> frames_;
@@ -50,7 +53,7 @@ BusyWindow& busy_window();
 // Begins the busy indicator for a scope.
 class BusyScope {
 public:
-    BusyScope() { busy_indicator().begin(); }
+    BusyScope();
     ~BusyScope();
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;

@@ -82,7 +82,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     build_shortcuts();
     target_.attach(this);
     // A size that suits a desktop screen; the client area follows it.
-    resize(800, 560);
+    resize(initial_size);
     // Gives the client area its size before the splitter is checked.
     ensurePolished();
     if (layout()) layout()->activate();
@@ -150,6 +150,7 @@ void MainFrame::build_shortcuts() {
 }
 
 void MainFrame::run_command(int id) {
+    if (command_seen) command_seen(id);
     logic_.dispatch(id);
     update_button_states();
 }

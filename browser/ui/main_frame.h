@@ -74,6 +74,10 @@ public:
     std::function<void()> end_loop;
     // Opens the options sheet modally. Replaceable for tests.
     std::function<void()> options_sheet;
+    // Told of every command before it is routed (tests and diagnostics).
+    std::function<void(int)> command_seen;
+    // The window's size at creation.
+    QSize initial_size{800, 560};
 
     // ---- FrameCalls ----
     void open_folder(const p_irl& folder, bool select_in_tree) override;

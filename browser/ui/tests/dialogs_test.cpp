@@ -1,0 +1,232 @@
+// The options sheet, the About box, the dialog base with its help button,
+// the help window, the progress window and the busy indicator's window,
+// offscreen.
+#include "browser/progress_layout.h"
+#include "browser/ui/busy_window.h"
+#include "browser/ui/progress_window.h"
+#include "browser/ui/tests/frame_fixture.h"
+#include "shell/startup.h"
+#include "shell/ui/about_box.h"
+#include "shell/ui/help_window.h"
+#include "shell/ui/options_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+namespace qelvio::browser::testing {
+namespace {
+
+struct CountingObserver : shell::SettingsObserver {
+    std::vector<int> codes;
+    void settings_changed(int code) override { codes.push_back(code); }
+};
+
+template <class T>
+T* child(QWidget* parent, const char* name) {
+    T* w = parent->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+TEST(OptionsSheet, ShowsTheSettingsAndAppliesThemOnOk) {
+    shell::Settings settings;
+    settings.slide_interval = 12.34f;
+    settings.auto_audio = false;
+    settings.savequality = 2;
+    CountingObserver observer;
+    settings.add_observer(&observer);
+    shell::OptionsSheet sheet(settings);
+    EXPECT_EQ(sheet.windowTitle(), "Options");
+    EXPECT_EQ(sheet.findChild<QTabWidget*>()->tabText(0), "Options");
+    auto* interval = child<QLineEdit>(&sheet, "c1008");
+    EXPECT_EQ(interval->text(), "12.34");
+    EXPECT_TRUE(child<QCheckBox>(&sheet, "c1011")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(&sheet, "c1115")->isChecked());
+    auto* quality = child<QComboBox>(&sheet, "c1037");
+    EXPECT_EQ(quality->currentIndex(), 2);
+    EXPECT_EQ(quality->itemText(0), "Low");
+    EXPECT_EQ(child<QPushButton>(&sheet, "c1076")->text(), "Open images with Qelvio Mobile");
+    ASSERT_NE(sheet.findChild<QPushButton*>("help"), nullptr);  // topic "options"
+
+    interval->setText("2.5");
+    child<QCheckBox>(&sheet, "c1092")->setChecked(false);
+    quality->setCurrentIndex(0);
+    sheet.show();
+    QTest::mouseClick(child<QPushButton>(&sheet, "c1"), Qt::LeftButton);
+    EXPECT_FLOAT_EQ(settings.slide_interval, 2.5f);
+    EXPECT_FALSE(settings.thumb_annoticons);
+    EXPECT_EQ(settings.savequality, 0);
+    EXPECT_EQ(observer.codes, (std::vector<int>{7}));
+    settings.remove_observer(&observer);
+}
+
+TEST(OptionsSheet, CancelChangesNothing) {
+    shell::Settings settings;
+    shell::OptionsSheet sheet(settings);
+    child<QLineEdit>(&sheet, "c1008")->setText("9");
+    sheet.reject();
+    EXPECT_FLOAT_EQ(settings.slide_interval, 3.0f);
+}
+
+TEST(OptionsSheet, SpinButtonStepsWholeSecondsInRange) {
+    shell::Settings settings;
+    settings.slide_interval = 9998.5f;
+    shell::OptionsSheet sheet(settings);
+    sheet.show();
+    QWidget* spin = child<QWidget>(&sheet, "c1009");
+    auto* up = spin->findChild<QToolButton*>("up");
+    QTest::mouseClick(up, Qt::LeftButton);
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>(&sheet, "c1008")->text(), "9999");
+}
+
+TEST(OptionsSheet, AssociateButtonRegistersAndTellsTheUser) {
+    shell::Settings settings;
+    shell::OptionsSheet sheet(settings);
+    sheet.show();
+    int calls = 0;
+    sheet.page()->associate = [&calls] {
+        ++calls;
+        return true;
+    };
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            for (QLabel* label : box->findChildren<QLabel*>())
+                if (!label->text().isEmpty()) shown = label->text();
+            box->close();
+        }
+    });
+    QTest::mouseClick(child<QPushButton>(&sheet, "c1076"), Qt::LeftButton);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(shown, "Image files will now be opened with Qelvio.");
+}
+
+// Through the frame: Alt+O's command opens the sheet; the change is kept in
+// memory and written to the profile by the exit step.
+TEST_F(FrameFixture, OptionsChangeASettingAndItIsSaved) {
+    create_frame();
+    shell::settings() = settings;  // the exit step saves the process-wide object
+    frame.reset();
+    frame = std::make_unique<MainFrame>(shell::settings(), mcp, *cache, requests);
+    frame->create(std::nullopt);
+    frame->show();
+    QTimer::singleShot(0, [] {
+        QWidget* sheet = QApplication::activeModalWidget();
+        ASSERT_NE(sheet, nullptr);
+        sheet->findChild<QLineEdit*>("c1008")->setText("7.25");
+        sheet->findChild<QPushButton*>("c1")->click();
+    });
+    frame->logic().dispatch(32808);
+    EXPECT_FLOAT_EQ(shell::settings().slide_interval, 7.25f);
+    ASSERT_EQ(shell::save_settings_at_exit(), 0);
+    shell::Settings reloaded;
+    reloaded.load();
+    EXPECT_FLOAT_EQ(reloaded.slide_interval, 7.25f);
+    // On disk: the profile's hive holds the stored hundredths.
+    QFile hive(QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath("qelvio/user.reg"));
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray text = hive.readAll();
+    EXPECT_TRUE(text.contains("slide_interval")) << text.constData();
+    EXPECT_TRUE(text.contains("000002d5")) << text.constData();  // 725
+}
+
+TEST(AboutBox, TitlePictureVersionAndHiddenDate) {
+    shell::AboutBox about;
+    EXPECT_EQ(about.windowTitle(), "About Qelvio Mobile");
+    auto* picture = child<QLabel>(&about, "picture209");
+    EXPECT_EQ(picture->pixmap().size(), QSize(48, 48));
+    EXPECT_EQ(child<QLabel>(&about, "version")->text(), "Version 1.0.1");
+    about.show();
+    auto* date = child<QLineEdit>(&about, "build_date");
+    EXPECT_EQ(date->text(), "Oct 18 2001");
+    EXPECT_FALSE(date->isVisible());
+    EXPECT_EQ(about.findChild<QPushButton*>("help"), nullptr);  // no topic: no help button
+    EXPECT_NE(about.findChild<QPushButton*>("c1"), nullptr);
+}
+
+TEST(DialogBase, HelpButtonOpensTheHelpAtTheTopic) {
+    shell::HelpWindow help;
+    shell::DialogBase dialog(nullptr);
+    EXPECT_EQ(dialog.findChild<QPushButton*>("help"), nullptr);
+    dialog.show();
+    dialog.set_help_topic(u"resize");  // on an open dialog: the button comes at once
+    auto* button = dialog.findChild<QPushButton*>("help");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(help.topic(), "resize");
+    EXPECT_TRUE(help.isVisible());
+    // The page was opened at the anchor: the topic's heading is in view.
+    EXPECT_TRUE(help.source().toString().endsWith("#resize"));
+    dialog.set_help_topic(nullptr);
+    EXPECT_EQ(dialog.findChild<QPushButton*>("help"), nullptr);
+    dialog.request_help();  // a dialog without topic: the contents
+    EXPECT_EQ(help.topic(), "Main_Contents");
+}
+
+TEST(HelpFile, HasAnAnchorPerTopic) {
+    QFile file(":/help/qelvio.html");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    for (const char16_t* topic : shell::kHelpTopics)
+        EXPECT_TRUE(html.contains("<a name=\"" + QString::fromUtf16(topic) + "\">"))
+            << QString::fromUtf16(topic).toStdString();
+}
+
+TEST(ProgressWindow, GeometryTitleRangeAndStep) {
+    ProgressWindow progress(QStringLiteral("Copying images..."), 0, 0);
+    EXPECT_EQ(progress.windowTitle(), "Progress");
+    EXPECT_EQ(progress.minimum(), 0);
+    EXPECT_EQ(progress.maximum(), 1);  // 0 ... 0 behaves as 0 ... 1
+    QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ProgressLayout l = progress_layout(screen.width(), screen.height());
+    EXPECT_EQ(progress.geometry(), QRect(l.window.left, l.window.top, l.window.width(), 58));
+    EXPECT_EQ(progress.findChild<QProgressBar*>("bar")->geometry(), QRect(4, 36, l.window.width() - 8, 14));
+    EXPECT_EQ(progress.findChild<QLabel*>("text")->geometry(), QRect(4, 4, l.window.width() - 8, 28));
+    EXPECT_TRUE(progress.isVisible());
+    // A step moves the bar and runs no other window's events.
+    bool other_ran = false;
+    QTimer::singleShot(0, [&other_ran] { other_ran = true; });
+    progress.step(1);
+    EXPECT_EQ(progress.position(), 1);
+    EXPECT_FALSE(other_ran);
+    QTest::qWait(10);
+    EXPECT_TRUE(other_ran);
+}
+
+TEST(BusyWindow, ShowsTheFramesOfTheAnimation) {
+    BusyWindow& window = busy_window();
+    {
+        BusyScope outer;
+        {
+            BusyScope inner;  // nested: one animation
+            EXPECT_EQ(busy_indicator().nesting(), 2);
+        }
+        EXPECT_TRUE(busy_indicator().animating());
+        for (int i = 0; i < 100 && !window.isVisible(); ++i) QTest::qWait(5);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(window.frame(), 0);
+        EXPECT_EQ(window.objectName(), "p_progress");
+        EXPECT_EQ(window.size(), QSize(32, 24));
+        QRect screen = QGuiApplication::primaryScreen()->geometry();
+        EXPECT_EQ(window.pos(), QPoint(screen.width() / 2 - 16, screen.height() / 2 - 12));
+    }
+    EXPECT_FALSE(busy_indicator().animating());
+    QTest::qWait(10);
+    EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing

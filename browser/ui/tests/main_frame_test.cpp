@@ -1,0 +1,283 @@
+// The main frame with its widgets, offscreen: menus, buttons, keys,
+// splitter, exit and close, open-file requests.
+#include "browser/ui/folder_tree_pane.h"
+#include "browser/ui/frame_client.h"
+#include "browser/ui/image_list_pane.h"
+#include "browser/ui/tests/frame_fixture.h"
+#include "browser/ui/viewer_pane.h"
+#include "decoding/source/image_source.h"
+#include "platform/text.h"
+#include "shell/single_instance.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+namespace qelvio::browser::testing {
+namespace {
+
+TEST_F(FrameFixture, StartsInBrowserModeOnTheFolder) {
+    create_frame();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Qelvio Mobile"));
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    ASSERT_EQ(frame->image_list()->count(), 3);
+    EXPECT_EQ(frame->image_list()->item(0)->text(), "a.jpg");
+    EXPECT_EQ(frame->image_list()->item(1)->text(), "b.bmp");
+    EXPECT_EQ(frame->image_list()->item(2)->text(), "c.jpg");
+    // The tree lists the parent and the subfolder, no files.
+    ASSERT_EQ(frame->folder_tree()->count(), 2);
+    EXPECT_EQ(frame->folder_tree()->item(1)->text(), "Holiday");
+    EXPECT_TRUE(frame->image_list()->isVisible());
+    EXPECT_FALSE(frame->viewer()->isVisible());
+    // The menu bar of menu 128 with the seven menus' titles.
+    EXPECT_EQ(frame->top_menu(0)->title(), "&File");
+    EXPECT_EQ(frame->top_menu(6)->title(), "&View");
+    auto exit = frame->menu_actions(32896);
+    ASSERT_EQ(exit.size(), 1u);
+    EXPECT_EQ(exit[0]->text(), "E&xit Qelvio");
+    EXPECT_EQ(frame->button(32860)->toolTip(), "Fit the image to the screen");
+}
+
+TEST_F(FrameFixture, MenusAndButtonsPerMode) {
+    create_frame();
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32852}));
+    ASSERT_TRUE(frame->view_index(1));
+    EXPECT_EQ(frame->logic().mode(), FrameMode::viewer);
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 3, 6}));
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32810, 32841, 32870, 32868, 32867, 32860}));
+    EXPECT_TRUE(frame->viewer()->isVisible());
+    EXPECT_FALSE(frame->image_list()->isVisible());
+    frame->logic().set_viewer_command_visible(kEditingLayoutCommand, true);
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 5}));
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32845, 32865, 32870, 32868, 32867, 32860}));
+    frame->logic().set_viewer_command_visible(kEditingLayoutCommand, false);
+    // Return to the browser from the menu.
+    frame->menu_actions(32810).front()->trigger();
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32852}));
+    EXPECT_EQ(frame->viewer()->image(), nullptr);
+}
+
+TEST_F(FrameFixture, ViewerShowsTheImageFitted) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    QImage shot = frame->viewer()->grab().toImage();
+    // a.jpg is 96 x 64 of red: not enlarged, centred on black.
+    const QPoint centre(shot.width() / 2, shot.height() / 2);
+    QColor c = shot.pixelColor(centre);
+    EXPECT_GT(c.red(), 150);
+    EXPECT_LT(c.green(), 90);
+    EXPECT_EQ(shot.pixelColor(centre + QPoint(60, 0)), QColor(Qt::black));
+    EXPECT_EQ(shot.pixelColor(centre + QPoint(0, 40)), QColor(Qt::black));
+    EXPECT_NE(shot.pixelColor(centre + QPoint(40, 0)), QColor(Qt::black));
+}
+
+TEST_F(FrameFixture, DualKeysReachTheModesCommand) {
+    create_frame();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), frame.get())
+        << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none");
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int browser;
+        int viewer;
+    };
+    const Key keys[] = {{Qt::Key_U, Qt::ControlModifier, 32902, 32847},
+                        {Qt::Key_J, Qt::ControlModifier, 32898, 32853},
+                        {Qt::Key_Return, Qt::AltModifier, 32894, 32881}};
+    for (const Key& k : keys) {
+        commands.clear();
+        QTest::keyClick(frame.get(), k.key, k.modifiers);
+        EXPECT_EQ(commands, (std::vector<int>{k.browser})) << k.browser;
+    }
+    ASSERT_TRUE(frame->view_index(0));
+    for (const Key& k : keys) {
+        commands.clear();
+        QTest::keyClick(frame.get(), k.key, k.modifiers);
+        EXPECT_EQ(commands, (std::vector<int>{k.viewer})) << k.viewer;
+    }
+    // Esc in viewer mode is 32810: back to the browser.
+    commands.clear();
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    EXPECT_EQ(commands, (std::vector<int>{32810}));
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    // Enter views the current image.
+    frame->image_list()->setCurrentRow(2);
+    frame->make_active(kPaneImageList);
+    QTest::keyClick(frame.get(), Qt::Key_Return);
+    EXPECT_EQ(frame->logic().mode(), FrameMode::viewer);
+    ASSERT_NE(frame->viewer()->image(), nullptr);
+    p_string name;
+    frame->viewer()->image()->locator().getfile(&name);
+    EXPECT_EQ(text::to_utf8(static_cast<const char16_t*>(name)), "c.jpg");
+}
+
+TEST_F(FrameFixture, SplitterOnA240WideClient) {
+    settings.splitpos = -1;
+    create_frame({240, 320});
+    QWidget* client = frame->client();
+    ASSERT_EQ(client->width(), 240);
+    EXPECT_EQ(settings.splitpos, 120);
+    EXPECT_EQ(frame->folder_tree()->geometry(), QRect(0, 0, 120, client->height()));
+    EXPECT_EQ(frame->image_list()->geometry().left(), 127);
+    EXPECT_EQ(frame->image_list()->geometry().right(), 239);
+
+    // A drag to x = 10 stops at 80; the moving bar shows while dragging.
+    QTest::mousePress(client, Qt::LeftButton, {}, QPoint(122, 200));
+    auto* bar = static_cast<FrameClient*>(client)->moving_bar();
+    EXPECT_TRUE(bar->isVisible());
+    QTest::mouseMove(client, QPoint(10, 200));
+    EXPECT_EQ(bar->x(), 80);
+    QTest::mouseRelease(client, Qt::LeftButton, {}, QPoint(10, 200));
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(settings.splitpos, 80);
+    EXPECT_EQ(frame->folder_tree()->width(), 80);
+    EXPECT_EQ(frame->image_list()->x(), 87);
+
+    // Past the right side: width - 86.
+    QTest::mousePress(client, Qt::LeftButton, {}, QPoint(82, 200));
+    QTest::mouseMove(client, QPoint(239, 200));
+    QTest::mouseRelease(client, Qt::LeftButton, {}, QPoint(239, 200));
+    EXPECT_EQ(settings.splitpos, 240 - 86);
+    EXPECT_EQ(frame->image_list()->x(), 240 - 86 + 7);
+
+    // The collapse area at the top of the bar folds the tree away and back.
+    QTest::mouseClick(client, Qt::LeftButton, {}, QPoint(156, 4));
+    EXPECT_EQ(settings.splitpos, 0);
+    EXPECT_EQ(settings.splitminormax, -1);
+    QTest::mouseClick(client, Qt::LeftButton, {}, QPoint(2, 4));
+    EXPECT_EQ(settings.splitpos, 154);
+}
+
+TEST_F(FrameFixture, ExitEndsTheLoopWithoutTheClosePrompt) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    int prompts = 0;
+    frame->may_close = [&prompts] {
+        ++prompts;
+        return false;
+    };
+    frame->end_loop = [] { QCoreApplication::exit(0); };
+    QTimer::singleShot(0, frame.get(), [this] { frame->menu_actions(32896).front()->trigger(); });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // a safety net, not a result
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(prompts, 0);
+    EXPECT_EQ(commands, (std::vector<int>{32896}));
+}
+
+TEST_F(FrameFixture, CloseRequestAsksTheViewer) {
+    create_frame();
+    int prompts = 0;
+    bool allow = false;
+    frame->may_close = [&] {
+        ++prompts;
+        return allow;
+    };
+    frame->close();
+    EXPECT_EQ(prompts, 1);
+    EXPECT_TRUE(frame->isVisible());  // Cancel keeps the program open
+    allow = true;
+    frame->close();
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(FrameFixture, MultiSelectButtonShowsPressed) {
+    create_frame();
+    QAction* button = frame->button(32852);
+    button->trigger();
+    EXPECT_TRUE(frame->logic().multi_select());
+    EXPECT_TRUE(button->isChecked());
+    button->trigger();
+    EXPECT_FALSE(frame->logic().multi_select());
+    EXPECT_FALSE(button->isChecked());
+}
+
+TEST_F(FrameFixture, MenuStatesComeFromTheReceivingPane) {
+    create_frame();
+    frame->make_active(kPaneImageList);
+    frame->image_list()->clearSelection();
+    frame->update_menu_states(frame->top_menu(1));
+    frame->update_menu_states(frame->top_menu(4));
+    EXPECT_TRUE(frame->menu_actions(32832).front()->isEnabled());   // Select All: the list takes it
+    EXPECT_FALSE(frame->menu_actions(32833).front()->isEnabled());  // nothing selected
+    EXPECT_FALSE(frame->menu_actions(32805).front()->isEnabled());  // nobody takes Delete yet
+    EXPECT_TRUE(frame->menu_actions(32907).front()->isEnabled());
+    frame->menu_actions(32832).front()->trigger();
+    EXPECT_EQ(frame->image_list()->selectedItems().size(), 3);
+    frame->update_menu_states(frame->top_menu(1));
+    EXPECT_TRUE(frame->menu_actions(32833).front()->isEnabled());
+}
+
+TEST_F(FrameFixture, OpenRequestFromAnotherThreadOpensTheFile) {
+    create_frame();
+    QDir d(dir.path());
+    d.mkpath("Other");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    ASSERT_TRUE(image.save(d.filePath("Other/z.jpg"), "JPEG"));
+    // The listener's thread queues the locator and posts message 1027.
+    shell::InstanceListener listener;
+    const std::string socket = QDir(cache_dir.path()).filePath("test.sock").toStdString();
+    ASSERT_EQ(listener.start(
+                  [this](const p_irl& irl) {
+                      requests.push(irl);
+                      frame->message_target().post(shell::kOpenFileRequestMessage, 0, 0);
+                  },
+                  socket),
+              shell::kInstanceOk);
+    int32_t sent = -99;
+    std::thread sender([&] { sent = shell::send_open_request(d.filePath("Other/z.jpg").toStdU16String(), 5000, socket); });
+    for (int i = 0; i < 500 && frame->logic().mode() != FrameMode::viewer; ++i) QTest::qWait(10);
+    sender.join();
+    EXPECT_EQ(sent, shell::kInstanceOk);
+    ASSERT_EQ(frame->logic().mode(), FrameMode::viewer);
+    ASSERT_NE(frame->viewer()->image(), nullptr);
+    p_string name;
+    frame->viewer()->image()->locator().getfile(&name);
+    EXPECT_EQ(text::to_utf8(static_cast<const char16_t*>(name)), "z.jpg");
+    // The folder of the file is the one shown, and remembered.
+    EXPECT_EQ(frame->image_list()->count(), 1);
+    EXPECT_EQ(QString::fromStdU16String(settings.lastdirectory), QString::fromStdU16String(
+        std::u16string(static_cast<const char16_t*>(irl_of(d.filePath("Other"))))));
+}
+
+TEST_F(FrameFixture, MessagePendingForAClosedFrameIsDropped) {
+    create_frame();
+    requests.push(irl_of(QDir(dir.path()).filePath("a.jpg")));
+    frame->message_target().post(shell::kOpenFileRequestMessage, 0, 0);
+    frame.reset();  // the window goes before the event is delivered
+    QTest::qWait(20);
+    // Nobody took the request: it waits for the next window.
+    EXPECT_EQ(requests.take().size(), 1u);
+}
+
+TEST_F(FrameFixture, StartLocatorOpensTheFileInTheViewer) {
+    create_frame({800, 560}, irl_of(QDir(dir.path()).filePath("b.bmp")));
+    EXPECT_EQ(frame->logic().mode(), FrameMode::viewer);
+    EXPECT_EQ(frame->image_list()->currentRow(), 1);
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 3, 6}));
+}
+
+TEST_F(FrameFixture, FullScreenHidesTheCommandBar) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    frame->menu_actions(32771).front()->trigger();
+    EXPECT_FALSE(frame->command_bar()->isVisible());
+    EXPECT_TRUE(frame->findChild<QWidget*>("leave_full_screen")->isVisible());
+    frame->menu_actions(32810).front()->trigger();  // through the menu action, still routed
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    EXPECT_TRUE(frame->command_bar()->isVisible());
+    EXPECT_TRUE(frame->logic().full_screen());
+    ASSERT_TRUE(frame->view_index(1));
+    EXPECT_FALSE(frame->command_bar()->isVisible());
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
