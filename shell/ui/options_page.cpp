@@ -138,6 +138,8 @@ OptionsSheet::OptionsSheet(Settings& settings, QWidget* parent) : DialogBase(par
     tabs->addTab(page_, txt(resources::kOptionsPageCaption));
     body()->addWidget(tabs);
     buttons()->addButton(QDialogButtonBox::Cancel);
+    // The sheet opens with the page's first control focused.
+    page_->findChild<QWidget*>("c1011")->setFocus();
 }
 
 void OptionsSheet::accept() {
