@@ -5,6 +5,8 @@
 #include "metadata/jpeg_segment_editor.h"
 #include "fuzz/scratch_device.h"
 
+#include <algorithm>
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static ScratchDevice device;
     p_filenode* file = device.file_with(data, size);
@@ -22,11 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         ++n[s.marker];
     }
+    // The file's own note placed again, or a small new one (which brings a
+    // contents list, inserted before any old audio segment).
     qelvio::metadata::FpxrAudioSet audio;
     if (audio.read(editor) > 0) {
         buffer.resize(audio.audio_bytes(nullptr));
         audio.audio_bytes(buffer.data());
+    } else {
+        audio.build(data, std::min<std::size_t>(size, 300));
     }
+    editor.set_segment(0xE1, 0, 200);
     audio.place(editor);
     if (editor.rewrite() == 0) audio.write(editor);
     editor.finish(false);

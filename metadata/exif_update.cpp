@@ -129,7 +129,12 @@ public:
         return t;
     }
 
-    void zero(const Range& r) { std::memset(at(r.start), 0, static_cast<std::size_t>(r.end - r.start)); }
+    // Zeroes the part of the range inside the payload (a directory's
+    // next-directory field may lie past the end of a truncated one).
+    void zero(const Range& r) {
+        std::uint64_t end = std::min(r.end, size());
+        if (r.start < end) std::memset(at(r.start), 0, static_cast<std::size_t>(end - r.start));
+    }
 
     // An edited entry's values in the payload's byte order.
     void encode(const ExifTag& e, std::uint8_t* dst) const {
@@ -238,7 +243,8 @@ private:
                 list.push_back({nullptr, edit->second, e.tag, false, 0, e.model ? &e : nullptr});
             }
         }
-        for (const auto& [tag, entry] : edits_[g]) {
+        for (const auto& [edited_tag, entry] : edits_[g]) {
+            std::uint16_t tag = edited_tag;
             if (!entry || placed[tag]) continue;
             auto pos = std::find_if(list.begin(), list.end(), [&](const OutEntry& o) { return o.tag > tag; });
             list.insert(pos, {nullptr, entry, tag});
@@ -327,7 +333,7 @@ private:
         }
         std::uint64_t extent = 2 + 12 * std::uint64_t{list.size()} + 4;
         std::uint64_t offset;
-        if (d.present && list.size() <= d.entries.size()) {
+        if (d.present && list.size() <= d.entries.size() && p_.fits(d.offset, d.extent())) {
             offset = d.offset;
             p_.zero(d.range());
         } else {
@@ -420,6 +426,22 @@ private:
     std::map<std::uint64_t, std::vector<std::uint8_t>> saved_;
 };
 
+bool reads_back_as(const std::vector<std::uint8_t>& payload, const ExifTagList& edited, const ExifTagList& before) {
+    ExifTagList back;
+    if (!back.read(payload.data(), payload.size(), false)) return false;
+    for (int g = 0; g < 3; ++g) {
+        for (std::size_t i = 0; i < edited.size(g); ++i) {
+            const ExifTag* e = edited.at(g, i);
+            if (edited.find(e->tag(), g) != e) continue;
+            const ExifTag* b = back.find(e->tag(), g);
+            if (!b || !same_values(*e, *b)) return false;
+        }
+        for (const auto& [tag, entry] : group_edits(before, edited, g))
+            if (!entry && back.find(tag, g)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTagList& edited,
@@ -434,6 +456,11 @@ int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTag
     out = original;
     Update update(out, before.big_endian());
     int result = update.run(before, edited);
+    // The result must read back as the edited list: every entry of it with
+    // its values, and nothing else under an edited tag. A payload whose
+    // structures overlap in ways the update cannot keep apart (values lying
+    // in the header or in a directory that moved) is refused.
+    if (result == kExifUpdated && !reads_back_as(out, edited, before)) result = kExifCannotUpdate;
     if (result != kExifUpdated) out.clear();
     if (result == kExifUpdated && out.size() > kMaxSegmentPayload) {
         out.clear();

@@ -348,7 +348,9 @@ TEST_F(AudioSet, ExiftoolReadsTheStoredStream) {
             SCOPED_TRACE(std::to_string(length) + (camera_list ? " with a camera's list" : " without a list"));
             std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << original;
             std::vector<uint8_t> camera = contents_list(12345);
-            if (camera_list) ASSERT_EQ(write_segment(0xE2, 0, camera), static_cast<int32_t>(camera.size()));
+            if (camera_list) {
+                ASSERT_EQ(write_segment(0xE2, 0, camera), static_cast<int32_t>(camera.size()));
+            }
             auto warnings_before = camera_jpeg::validation_warnings(local("photo.jpg"));
             std::vector<uint8_t> audio = wav(length);
             qm::FpxrAudioSet set;
@@ -378,7 +380,9 @@ TEST_F(AudioSet, ExiftoolReadsTheStoredStream) {
             std::vector<uint8_t> emptied = contents_list(0);
             EXPECT_EQ(app2, camera_list ? std::vector<std::string>{std::string(emptied.begin(), emptied.end())}
                                         : std::vector<std::string>{});
-            if (!camera_list) EXPECT_EQ(read("photo.jpg"), original);
+            if (!camera_list) {
+                EXPECT_EQ(read("photo.jpg"), original);
+            }
         }
     }
 }
