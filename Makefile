@@ -10,13 +10,18 @@ build: setup
 	cmake --preset default
 	cmake --build --preset default
 
-# Makes a sample folder of images and shows it through qelvio-cli: the
-# folder's images, their facts, and their thumbnails made and stored.
+# Makes a sample folder of images and shows it in qelvio. Without a display
+# qelvio runs offscreen and leaves a picture of its window in
+# build/screenshot.png.
 run: build
 	bash scripts/make_samples.sh build/samples
-	./build/default/app/qelvio-cli ls --ext "BMP DIB RLE GIF JPG JPEG JPE JIF JFIF TIF TIFF XIF" build/samples
-	./build/default/app/qelvio-cli info build/samples/*.*
-	./build/default/app/qelvio-cli thumbs build/samples
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  ./build/default/app/qelvio build/samples; \
+	else \
+	  echo "run: no display (DISPLAY is not set), so qelvio runs offscreen"; \
+	  QT_QPA_PLATFORM=offscreen QELVIO_SCREENSHOT=build/screenshot.png ./build/default/app/qelvio build/samples && \
+	  echo "run: the window on build/samples is in $(CURDIR)/build/screenshot.png"; \
+	fi
 
 test: test-default test-asan test-fuzz
 
