@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -134,6 +135,19 @@ int main(int argc, char** argv) {
         frame_target = &frame.message_target();
         frame.show();
         browser::timing_mark("window shown");
+        // QELVIO_SCREENSHOT=FILE: save a picture of the window once it has
+        // drawn itself, then exit (used by `make run` without a display).
+        const QString screenshot = qEnvironmentVariable("QELVIO_SCREENSHOT");
+        if (!screenshot.isEmpty()) {
+            QTimer::singleShot(500, &frame, [&frame, screenshot] {
+                if (!frame.grab().save(screenshot)) {
+                    std::fprintf(stderr, "qelvio: cannot write %s\n", screenshot.toUtf8().constData());
+                    QCoreApplication::exit(1);
+                    return;
+                }
+                QCoreApplication::exit(0);
+            });
+        }
         code = app.exec();
         frame_target = nullptr;
         listener.stop();

@@ -35,6 +35,8 @@ void FolderTreePane::refresh() {
 void FolderTreePane::set_active_look(bool active) {
     QPalette p = palette();
     p.setColor(QPalette::Highlight, active ? QApplication::palette().color(QPalette::Highlight) : QColor(0xC0, 0xC0, 0xC0));
+    p.setColor(QPalette::HighlightedText,
+               active ? QApplication::palette().color(QPalette::HighlightedText) : QColor(Qt::black));
     setPalette(p);
 }
 

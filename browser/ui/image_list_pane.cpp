@@ -50,6 +50,8 @@ void ImageListPane::refresh() {
 void ImageListPane::set_active_look(bool active) {
     QPalette p = palette();
     p.setColor(QPalette::Highlight, active ? QApplication::palette().color(QPalette::Highlight) : QColor(0xC0, 0xC0, 0xC0));
+    p.setColor(QPalette::HighlightedText,
+               active ? QApplication::palette().color(QPalette::HighlightedText) : QColor(Qt::black));
     setPalette(p);
 }
 
