@@ -31,6 +31,14 @@ convert pic.ppm -colors 16 -type Palette seeds/tiff/b.tif
 convert pic.ppm -monochrome -compress Fax seeds/tiff/c.tif
 convert pic.ppm -depth 8 -compress LZW seeds/tiff/d.tif
 tiffcp -t -w 16 -l 16 seeds/tiff/a.tif seeds/tiff/e.tif
+# Two directories, the second a reduced preview (in strips and in tiles):
+# page choice, and broken second directories, are reached from these.
+convert -size 100x80 gradient:red-blue -depth 8 -compress None main.tif
+convert -size 10x8 xc:lime -depth 8 -compress None preview.tif
+tiffcp main.tif preview.tif seeds/tiff/f.tif
+tiffcp -t -w 16 -l 16 main.tif preview.tif seeds/tiff/g.tif
+convert -size 40x30 gradient:white-black -colorspace Gray -depth 4 -compress None grey4.tif
+tiffcp -t -w 16 -l 16 grey4.tif seeds/tiff/h.tif
 # Exif payloads: the APP1 segment of the tagged JPEG, without its marker and length.
 python3 - seeds/jpeg/d.jpg seeds/exif/a.bin <<'PY'
 import sys
