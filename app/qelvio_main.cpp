@@ -22,7 +22,12 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +64,32 @@ std::u16string path_for_running_copy(const std::string& text) {
     return text::to_utf16(utf8);
 }
 
+// SIGTERM and SIGINT end the message loop as Exit does, so the settings
+// and the thumbnails are still saved. The handler only writes a byte to a
+// pipe; the user-interface thread reads it.
+int signal_pipe[2] = {-1, -1};
+
+void on_signal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = write(signal_pipe[1], &byte, 1);
+}
+
+void end_loop_on_signals(QObject* owner) {
+    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        char byte;
+        while (read(signal_pipe[0], &byte, 1) > 0) {
+        }
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
 bool has_display() {
     return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
 }
@@ -74,6 +105,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("qelvio"));
     app.setWindowIcon(QIcon(":/bitmaps/qelvio.png"));
+    end_loop_on_signals(&app);
 
     const std::string command_line = command_line_text(argc, argv);
     std::optional<p_irl> initial;

@@ -10,6 +10,7 @@
 #include "qelvio/p_mcp.h"
 #include "resources/command_table.h"
 #include "shell/command_line.h"
+#include "shell/help.h"
 #include "shell/single_instance.h"
 #include "shell/ui/about_box.h"
 #include "shell/ui/options_page.h"
@@ -139,6 +140,9 @@ void MainFrame::build_command_bar() {
 }
 
 void MainFrame::build_shortcuts() {
+    // A help request: the help at its contents.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [] { shell::show_help(nullptr); });
     for (const auto& entry : resources::accelerators_128()) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(entry.key), QKeySequence::PortableText), this);
         shortcut->setContext(Qt::WindowShortcut);
