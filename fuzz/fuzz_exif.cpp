@@ -1,11 +1,9 @@
 // Fuzzes the Exif APP1 reader (with thumbnail copy), then writes what was
 // read and reads it back: the written payload must be readable. Then saves
 // an annotation edit into the same payload as the in-place save does: the
-// result must be readable, hold the edited texts (and no other copy of
-// them), and hold every other entry exactly as it was. (An entry whose
-// values lay beyond the end of a truncated payload may read appended bytes
-// afterwards; such entries were unreadable before.) The update checks this
-// itself and refuses otherwise; the target checks that it does.
+// result must be readable, hold the edited texts, and hold every other
+// entry exactly as it was and nothing more. (The update checks this itself
+// and refuses otherwise; the target checks that it does.)
 #include "metadata/annotation.h"
 #include "metadata/exif_tag_list.h"
 #include "metadata/exif_update.h"
@@ -53,11 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (update_exif_payload(original, edited, updated) != kExifUpdated) return 0;
     ExifTagList back;
     if (!back.read(updated.data(), updated.size(), false)) std::abort();
-    if (!contained(edited, back)) std::abort();
-    for (std::uint16_t tag : {kTagImageDescription, kTagArtist, kTagCopyright}) {
-        const ExifTag* want = edited.find(tag);
-        const ExifTag* got = back.find(tag);
-        if (!want != !got || (want && !same(*want, *got))) std::abort();
-    }
+    if (!contained(edited, back) || !contained(back, edited)) std::abort();
     return 0;
 }

@@ -230,6 +230,9 @@ private:
         std::vector<OutEntry>& list = out_[g];
         std::map<std::uint16_t, bool> placed;
         for (const RawEntry& e : dirs_[g].entries) {
+            // An entry whose values lie past the end of a truncated payload
+            // points at nothing; kept, it would point at what is appended.
+            if (!e.pointer && e.out_of_line() && !p_.fits(e.value_offset, e.bytes)) continue;
             auto edit = e.pointer ? edits_[g].end() : edits_[g].find(e.tag);
             if (edit == edits_[g].end()) {
                 list.push_back({&e, nullptr, e.tag});
@@ -426,20 +429,21 @@ private:
     std::map<std::uint64_t, std::vector<std::uint8_t>> saved_;
 };
 
-bool reads_back_as(const std::vector<std::uint8_t>& payload, const ExifTagList& edited, const ExifTagList& before) {
-    ExifTagList back;
-    if (!back.read(payload.data(), payload.size(), false)) return false;
-    for (int g = 0; g < 3; ++g) {
-        for (std::size_t i = 0; i < edited.size(g); ++i) {
-            const ExifTag* e = edited.at(g, i);
-            if (edited.find(e->tag(), g) != e) continue;
-            const ExifTag* b = back.find(e->tag(), g);
-            if (!b || !same_values(*e, *b)) return false;
+// Every first entry of a tag in `a` is in `b` with the same values.
+bool contained(const ExifTagList& a, const ExifTagList& b) {
+    for (int g = 0; g < 3; ++g)
+        for (std::size_t i = 0; i < a.size(g); ++i) {
+            const ExifTag* e = a.at(g, i);
+            if (a.find(e->tag(), g) != e) continue;
+            const ExifTag* other = b.find(e->tag(), g);
+            if (!other || !same_values(*e, *other)) return false;
         }
-        for (const auto& [tag, entry] : group_edits(before, edited, g))
-            if (!entry && back.find(tag, g)) return false;
-    }
     return true;
+}
+
+bool reads_back_as(const std::vector<std::uint8_t>& payload, const ExifTagList& edited) {
+    ExifTagList back;
+    return back.read(payload.data(), payload.size(), false) && contained(edited, back) && contained(back, edited);
 }
 
 }  // namespace
@@ -456,11 +460,12 @@ int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTag
     out = original;
     Update update(out, before.big_endian());
     int result = update.run(before, edited);
-    // The result must read back as the edited list: every entry of it with
-    // its values, and nothing else under an edited tag. A payload whose
-    // structures overlap in ways the update cannot keep apart (values lying
-    // in the header or in a directory that moved) is refused.
-    if (result == kExifUpdated && !reads_back_as(out, edited, before)) result = kExifCannotUpdate;
+    // The result must read back as the edited list, entry for entry. A
+    // payload whose structures overlap in ways the update cannot keep apart
+    // (values lying in the header or in a directory that moved, entries of
+    // a truncated directory left untouched that would point at what is
+    // appended) is refused.
+    if (result == kExifUpdated && !reads_back_as(out, edited)) result = kExifCannotUpdate;
     if (result != kExifUpdated) out.clear();
     if (result == kExifUpdated && out.size() > kMaxSegmentPayload) {
         out.clear();
