@@ -9,6 +9,7 @@
 #include "shell/ui/about_box.h"
 #include "shell/ui/help_window.h"
 #include "shell/ui/options_page.h"
+#include "shell/ui/record_key.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -230,3 +231,29 @@ TEST(BusyWindow, ShowsTheFramesOfTheAnimation) {
 
 }  // namespace
 }  // namespace qelvio::browser::testing
+
+namespace qelvio::shell {
+namespace {
+
+TEST(RecordKey, HeldKeyReachesOnlyTheClaimingWindow) {
+    QWidget viewer, other;
+    viewer.show();
+    other.show();
+    std::vector<bool> seen;
+    record_key().claim(kRecordKeyId, &viewer, [&seen](bool down) { seen.push_back(down); });
+    QTest::keyPress(&viewer, static_cast<Qt::Key>(kRecordKey));
+    QKeyEvent repeat(QEvent::KeyPress, kRecordKey, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(&viewer, &repeat);  // auto-repeat: no new start
+    QTest::keyRelease(&viewer, static_cast<Qt::Key>(kRecordKey));
+    QTest::keyPress(&other, static_cast<Qt::Key>(kRecordKey));  // not the claiming window
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    record_key().release(kRecordKeyId + 1, &viewer);  // another number: kept
+    EXPECT_EQ(record_key().holder(), &viewer);
+    record_key().release(kRecordKeyId, &viewer);
+    EXPECT_EQ(record_key().holder(), nullptr);
+    QTest::keyPress(&viewer, static_cast<Qt::Key>(kRecordKey));
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+}  // namespace
+}  // namespace qelvio::shell
