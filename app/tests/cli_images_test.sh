@@ -21,6 +21,19 @@ check "second run uses the stored thumbnails" "4 thumbnails, 4 from stored thumb
 thumbs="$work/cache/qelvio/Qelvio Thumbnails"
 check "stored thumbnails" "4 index" "$(cd "$thumbs" && ls OLM*.jpg | wc -l) $(ls "$thumbs" | grep -v OLM)"
 check "thumbnail size and quality" "64x48 90" "$(identify -format '%wx%h %Q' "$thumbs/OLM1.jpg")"
+# A damaged stored thumbnail is made again from its image, and stored anew.
+truncate -s 100 "$thumbs/OLM1.jpg"
+third=$("$cli" thumbs "$work/pics" 2>/dev/null)
+check "damaged stored thumbnail decoded from the image" "4 thumbnails, 3 from stored thumbnails, 1 failed" "${third%,*}"
+fourth=$("$cli" thumbs "$work/pics" 2>/dev/null)
+check "and stored again" "4 thumbnails, 4 from stored thumbnails, 1 failed 4" \
+    "${fourth%,*} $(cd "$thumbs" && ls OLM*.jpg | wc -l)"
+# More images than the in-memory window of 64: all of them stored.
+mkdir -p "$work/many"
+for i in $(seq 1 100); do cp "$work/pics/p2.jpg" "$work/many/m$i.jpg"; done
+"$cli" thumbs "$work/many" > /dev/null
+many=$("$cli" thumbs "$work/many")
+check "a folder of 100 visited again" "100 thumbnails, 100 from stored thumbnails, 0 failed" "${many%,*}"
 
 before_scan=$(python3 -c 'import sys, hashlib; d=open(sys.argv[1],"rb").read(); print(hashlib.md5(d[d.index(b"\xff\xda"):]).hexdigest())' "$work/pics/p1.jpg")
 "$cli" annotate "$work/pics/p1.jpg" --description "Harbour at dawn" --artist "Ann Painter" --copyright "(c) Ann"
