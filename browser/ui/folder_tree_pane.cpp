@@ -25,7 +25,8 @@ void FolderTreePane::open(p_filenode* folder) {
 void FolderTreePane::refresh() {
     clear();
     if (!folder_) return;
-    folder_->settrack(P_TRACK_FOLDERS, nullptr, false);
+    // The image list tracks the same folder with its files; the folders
+    // come with them.
     if (folder_->getparent()) addItem(QStringLiteral(".."));
     for (p_filenode* child : folder_->getchildren())
         if (child->isdirectory()) addItem(qt(child->getname()));

@@ -16,7 +16,8 @@ class FolderTreePane : public QListWidget, public CommandTarget {
 public:
     FolderTreePane(FrameCalls& frame, QWidget* parent);
 
-    // Shows the folder's subfolders (the folder is tracked for folders).
+    // Shows the folder's subfolders, as the image list's tracking of the
+    // same folder listed them (the frame opens the list first).
     void open(p_filenode* folder);
     // Takes in pending file-tree notifications.
     void refresh();

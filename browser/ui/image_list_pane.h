@@ -35,11 +35,13 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     FrameCalls& frame_;
     p_filenode* folder_ = nullptr;
     std::vector<p_filenode*> files_;
+    bool cells_drawn_ = false;
 };
 
 }  // namespace qelvio::browser

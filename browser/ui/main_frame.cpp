@@ -209,8 +209,8 @@ void MainFrame::open_folder(const p_irl& folder, bool select_in_tree) {
     }
     folder_ = node;
     (void)select_in_tree;  // the minimal tree always shows the opened folder
-    tree_->open(node);
     list_->open(node);
+    tree_->open(node);
     p_irl irl;
     if (node->getirl(irl) >= 0) settings_.lastdirectory = static_cast<const char16_t*>(irl);
     if (!folder_listed_once_) {
@@ -247,7 +247,6 @@ bool MainFrame::view_index(int index) {
         shown = viewer_->show_image(cache_.getimage(locator));
     }
     if (!shown) {
-        busy_indicator().show(false);
         platform::show_message(this, qt(resources::kTextCantDisplay), platform::MessageIcon::exclamation);
         return false;
     }
@@ -258,6 +257,17 @@ bool MainFrame::view_index(int index) {
 }
 
 void MainFrame::return_to_browser() { logic_.switch_to_browser(); }
+
+void MainFrame::refresh() {
+    list_->refresh();
+    tree_->refresh();
+}
+
+void MainFrame::repaint_now() {
+    for (QWidget* w : {static_cast<QWidget*>(tree_), static_cast<QWidget*>(list_), static_cast<QWidget*>(viewer_)})
+        if (w->isVisible()) w->repaint();
+    repaint();
+}
 
 // ---- FrameHost ----
 

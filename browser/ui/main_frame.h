@@ -50,6 +50,11 @@ public:
     // Opens a locator: its folder with tree selection, then the file (if
     // any) in the viewer.
     void open_locator(const p_irl& irl);
+    // The folder tree and the image list take in pending file-tree
+    // notifications (after metadata writes, receptions, drops).
+    void refresh();
+    // Repaints the three panes and the frame at once (before long work).
+    void repaint_now();
 
     FrameLogic& logic() { return logic_; }
     platform::MessageTarget& message_target() { return target_; }

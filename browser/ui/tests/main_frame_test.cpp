@@ -281,3 +281,22 @@ TEST_F(FrameFixture, FullScreenHidesTheCommandBar) {
 
 }  // namespace
 }  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+TEST_F(FrameFixture, RefreshTakesInNewFiles) {
+    create_frame();
+    ASSERT_EQ(frame->image_list()->count(), 3);
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    ASSERT_TRUE(image.save(QDir(dir.path()).filePath("d.jpg"), "JPEG"));
+    QDir(dir.path()).mkpath("Later");
+    frame->refresh();
+    EXPECT_EQ(frame->image_list()->count(), 4);
+    EXPECT_EQ(frame->image_list()->index_of("d.jpg"), 3);
+    EXPECT_EQ(frame->folder_tree()->count(), 3);
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
