@@ -10,6 +10,8 @@
 #include "shell/ui/help_window.h"
 #include "shell/ui/options_page.h"
 #include "shell/ui/record_key.h"
+#include "platform/ui/combo_list.h"
+#include "shell/mru_list.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -257,3 +259,34 @@ TEST(RecordKey, HeldKeyReachesOnlyTheClaimingWindow) {
 
 }  // namespace
 }  // namespace qelvio::shell
+
+namespace qelvio::platform {
+namespace {
+
+// A most-recently-used list through a real editable combo box: saved, then
+// loaded into a fresh one.
+TEST(ComboList, MruListRoundTripThroughAComboBox) {
+    QComboBox first;
+    first.setEditable(true);
+    ComboList list(first);
+    for (const char* text : {"Ann", "Bob", "Cy"}) {
+        first.setEditText(text);
+        ASSERT_EQ(shell::save_list(list, shell::kFindFileName), 0);
+    }
+    first.setEditText("bob");  // differs in case from an entry: moves it up
+    ASSERT_EQ(shell::save_list(list, shell::kFindFileName), 0);
+    EXPECT_EQ(first.currentText(), "bob");
+    QComboBox second;
+    second.setEditable(true);
+    second.setEditText("typed");
+    ComboList loaded(second);
+    shell::load_list(loaded, shell::kFindFileName);
+    ASSERT_EQ(second.count(), 3);
+    EXPECT_EQ(second.itemText(0), "bob");
+    EXPECT_EQ(second.itemText(1), "Cy");
+    EXPECT_EQ(second.itemText(2), "Ann");
+    EXPECT_TRUE(second.updatesEnabled());
+}
+
+}  // namespace
+}  // namespace qelvio::platform
