@@ -30,13 +30,15 @@ fi
 source "$here/checks.sh"
 
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2> /dev/null; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2> /dev/null; wait; rm -rf "$work"' EXIT
 shots=${shots:-$work/shots}
 mkdir -p "$shots"
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset QELVIO_CONFIG_DIR QELVIO_DEVICE_ROOT QT_QPA_PLATFORM
 export QELVIO_TIMING=1
+# In the ASan build: leaks of the system's libraries are not the program's.
+export LSAN_OPTIONS="suppressions=$here/lsan_qt.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 # The pictures: three images made by ImageMagick, a text file, a subfolder
 # with one more image.
@@ -92,6 +94,14 @@ wait_exit() {  # wait_exit PID: the exit status, or 124 after 15 s
     return 124
 }
 
+shown() {  # shown LOG: waits until the trace says the window was shown
+    for _ in $(seq 100); do
+        grep -q "window shown" "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 colours() { convert "$1" -format %k info:; }
 
 setting() { "$cli" settings get "$1" "$2"; }
@@ -100,6 +110,7 @@ setting() { "$cli" settings get "$1" "$2"; }
 "$qelvio" "$pictures" 2> "$work/log1" &
 pid=$!
 main=$(window_of $pid "^Qelvio Mobile$") || step "the main window appears"
+shown "$work/log1" || step "the trace says the window was shown"
 grep -q "folder listed 3" "$work/log1" || step "the folder's three images are listed"
 sleep 0.5
 import -window root "$shots/browser.png"
@@ -135,6 +146,7 @@ check "last folder saved" "file:\\\\\\$(echo "$pictures" | tr / '\\' | sed 's/^\
 "$qelvio" 2> "$work/log2" &
 pid=$!
 main=$(window_of $pid "^Qelvio Mobile$") || step "the main window appears again"
+shown "$work/log2" || step "the trace says the window was shown again"
 grep -q "folder listed 3" "$work/log2" || step "the remembered folder is opened"
 # The sheet shows the kept value; cancelling it leaves it, and the exit
 # below writes back what was loaded.
