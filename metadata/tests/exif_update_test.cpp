@@ -176,6 +176,28 @@ TEST_F(ExifUpdate, AFileWithoutExifGetsTheWholeList) {
     EXPECT_NE(back.find(282, qm::kExifGroupPrimary), nullptr);  // the resolution a JPEG's Exif must have
 }
 
+TEST_F(ExifUpdate, APayloadThatWouldOutgrowItsSegmentIsRefused) {
+    // Exif data that nearly fills one segment (a long user comment).
+    qm::ExifTagList list;
+    qm::ExifTag comment;
+    ASSERT_TRUE(comment.set_shape(37510, qm::kExifUndefined, 65400));
+    list.add(comment, false);
+    qm::apply_annotation_text(list, qm::kTagImageDescription, u"old");
+    std::vector<std::uint8_t> original = list.write();
+    ASSERT_GT(original.size(), 65400u);
+    ASSERT_LE(original.size(), qm::kMaxSegmentPayload);
+    qm::ExifTagList edited;
+    ASSERT_TRUE(edited.read(original.data(), original.size(), false));
+    qm::apply_annotation_text(edited, qm::kTagImageDescription, std::u16string(200, u'x'));
+    std::vector<std::uint8_t> payload;
+    EXPECT_EQ(qm::update_exif_payload(original, edited, payload), qm::kExifCannotUpdate);
+    EXPECT_TRUE(payload.empty());
+    // A text that fits where the old one was is still saved.
+    qm::apply_annotation_text(edited, qm::kTagImageDescription, u"new");
+    ASSERT_EQ(qm::update_exif_payload(original, edited, payload), qm::kExifUpdated);
+    EXPECT_EQ(payload.size(), original.size());
+}
+
 TEST_F(ExifUpdate, ShorterTextHasExactCount) {
     // The tag model alone: replacing a text by a shorter one leaves no old
     // bytes in the entry.
