@@ -139,6 +139,22 @@ TEST_F(MetadataSaving, AudioStreamOfOneTwoAndThreeSegments) {
     EXPECT_EQ(read_file(local("cam.jpg")), before);
 }
 
+TEST_F(MetadataSaving, AReencodedImageKeepsItsReadableNote) {
+    // An edited picture is encoded anew; its note goes with it, listed.
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    Bytes wav = sox_wav(5);
+    ASSERT_EQ(set_audio(wav), 0);
+    qd::p_ImageSource image(irl(u"\\cam.jpg"));
+    ASSERT_EQ(image.set_mode(qd::kModeEditing), 0);
+    auto edited = std::make_unique<qelvio::imaging::Dib>();
+    ASSERT_TRUE(qelvio::imaging::DibCreate(*edited, 64, 48, 24, 0));
+    image.replace_whole_image(std::move(edited));
+    ASSERT_EQ(qd::save_image(image, {}), 0);
+    EXPECT_EQ(command_output("identify -format '%wx%h' " + in_quotes(local("cam.jpg"))), "64x48");
+    EXPECT_EQ(audio_stream(), std::string(wav.begin(), wav.end()));
+    EXPECT_EQ(command_output("exiftool -q -q -warning -a " + in_quotes(local("cam.jpg")) + " | grep -i fpxr"), "");
+}
+
 TEST_F(MetadataSaving, AJpegWithoutAppSegmentsCanBeAnnotated) {
     ASSERT_TRUE(run("convert -size 200x150 plasma:fractal -seed 4 -quality 90 " + in_quotes(local("scan.jpg"))));
     Bytes jfif = read_file(local("scan.jpg"));
