@@ -11,6 +11,9 @@
 #include "shell/ui/options_page.h"
 #include "shell/ui/record_key.h"
 #include "platform/ui/combo_list.h"
+#include "platform/ui/message_box.h"
+
+#include <QMessageBox>
 #include "shell/mru_list.h"
 
 #include <QCheckBox>
@@ -286,6 +289,37 @@ TEST(ComboList, MruListRoundTripThroughAComboBox) {
     EXPECT_EQ(second.itemText(1), "Cy");
     EXPECT_EQ(second.itemText(2), "Ann");
     EXPECT_TRUE(second.updatesEnabled());
+}
+
+}  // namespace
+}  // namespace qelvio::platform
+
+namespace qelvio::platform {
+namespace {
+
+// The core's yes/no/cancel question as a message box: the string-table
+// text, the question icon, and each button's answer.
+TEST(MessageBoxQuestion, ButtonsGiveTheirAnswers) {
+    MessageBoxQuestion question(nullptr);
+    struct Case {
+        QMessageBox::StandardButton button;
+        int answer;
+    };
+    for (Case c : {Case{QMessageBox::Yes, kAnswerYes}, Case{QMessageBox::No, kAnswerNo},
+                   Case{QMessageBox::Cancel, kAnswerCancel}}) {
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&text, &icon, c] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            icon = box->icon();
+            box->button(c.button)->click();
+        });
+        EXPECT_EQ(question.ask_yes_no_cancel(35068), c.answer);
+        EXPECT_EQ(text, "Image files will now be opened with Qelvio.");
+        EXPECT_EQ(icon, QMessageBox::Question);
+    }
 }
 
 }  // namespace
