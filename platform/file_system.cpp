@@ -394,6 +394,7 @@ uint32_t open_file(std::u16string_view path, OpenMode mode) {
         case OpenMode::read_existing: flags |= O_RDONLY; break;
         case OpenMode::write_truncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
         case OpenMode::create_new: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        case OpenMode::write_existing: flags |= O_RDWR; break;
     }
     int fd = ::open(p->c_str(), flags, 0666);
     if (fd < 0) return fail_errno(), 0;
@@ -424,6 +425,8 @@ bool close_file(uint32_t handle) {
     if (::close(fd_of(handle)) != 0) return fail_errno();
     return true;
 }
+
+bool flush_file(uint32_t handle) { return flush_descriptor(fd_of(handle)); }
 
 std::optional<int64_t> file_size(std::u16string_view path) {
     auto p = local(path);

@@ -62,8 +62,9 @@ struct FolderEntry {
 // them, or not UTF-8). nullopt when the folder cannot be read.
 std::optional<std::vector<FolderEntry>> list_folder(std::u16string_view path, bool folders_only);
 
-// Open modes.
-enum class OpenMode { read_existing, write_truncate, create_new };
+// Open modes (write_existing: an existing file for reading and writing,
+// its content kept).
+enum class OpenMode { read_existing, write_truncate, create_new, write_existing };
 // A handle, never 0; 0 on failure.
 uint32_t open_file(std::u16string_view path, OpenMode mode);
 // Bytes read or written (a count short of the request at the end of a file
@@ -73,6 +74,9 @@ int64_t write_file(uint32_t handle, const void* buffer, uint32_t count);
 // origin: 0 current, 1 start, 2 end. The new position, or -1.
 int64_t seek_file(uint32_t handle, int origin, int64_t offset);
 bool close_file(uint32_t handle);
+// Puts what was written through the handle on disk (counts as a flush for
+// the fault plan).
+bool flush_file(uint32_t handle);
 
 std::optional<int64_t> file_size(std::u16string_view path);
 // Modification time as a 64-bit file time (100 ns units since 1601).
