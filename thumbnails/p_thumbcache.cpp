@@ -252,17 +252,21 @@ int p_thumbcache::run_pass(bool write_thumbnails) {
                         }
                     }
                 }
-                if (!record->name[0] || platform::get_attributes(file_of(record->name))) {
-                    record->pending.reset();
+                if (!record->name[0]) continue;  // a stop came before it got a name
+                if (platform::get_attributes(file_of(record->name))) {
+                    record->pending.reset();  // already stored
                     continue;
                 }
                 uint64_t made_at = 0;
                 if (!stop_requested && record->image) thumbnail = record->image->copy_thumbnail(&made_at);
-                if (!stop_requested && !thumbnail && record->pending) {
-                    thumbnail = std::move(record->pending);
-                    made_at = record->pending_time;
+                // A stopped pass keeps a waiting thumbnail for the next save.
+                if (!stop_requested) {
+                    if (!thumbnail && record->pending) {
+                        thumbnail = std::move(record->pending);
+                        made_at = record->pending_time;
+                    }
+                    record->pending.reset();
                 }
-                record->pending.reset();
                 auto now = thumbnail ? file_time_of(record->current_path()) : std::nullopt;
                 if (!thumbnail || !now || *now != made_at) {
                     record->name[0] = 0;  // nothing current to store
