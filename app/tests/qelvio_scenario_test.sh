@@ -82,6 +82,12 @@ keys() {  # keys WINDOW KEY...: focus the window (there is no window manager), t
     local w=$1
     shift
     xdotool windowfocus --sync "$w" 2> /dev/null || xdotool windowfocus "$w"
+    # Type only once the window has the keyboard (a loaded machine is slow).
+    for _ in $(seq 50); do
+        [[ "$(xdotool getwindowfocus 2> /dev/null)" == "$w" ]] && break
+        sleep 0.1
+    done
+    sleep 0.2
     xdotool key --delay 60 "$@"
 }
 
