@@ -9,10 +9,12 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
-  libfmt-dev libjpeg62-turbo-dev libtiff-dev
+  libfmt-dev libjpeg62-turbo-dev libtiff-dev libgmime-3.0-dev
   # oracles used by the tests
   libjpeg-turbo-progs libtiff-tools imagemagick libimage-exiftool-perl exiv2 sox
   xdg-utils
+  # the e-mail outbox read back by a mail parser and a mail program
+  python3 mutt
   # the Qt user interface, and its scenario tests under a virtual X server
   qt6-base-dev libgl-dev xvfb xauth xdotool x11-utils fonts-dejavu-core
 )
