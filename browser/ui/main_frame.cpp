@@ -17,6 +17,8 @@
 #include "thumbnails/p_thumbcache.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLayout>
 #include <QCoreApplication>
 #include <QMenuBar>
@@ -83,7 +85,11 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     build_shortcuts();
     target_.attach(this);
     // A size that suits a desktop screen; the client area follows it.
-    resize(initial_size);
+    // Never larger than the screen's free area (a handheld's is small).
+    QSize size = initial_size;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
     // Gives the client area its size before the splitter is checked.
     ensurePolished();
     if (layout()) layout()->activate();
