@@ -3,6 +3,8 @@
 // script.
 #pragma once
 
+#include <string_view>
+
 namespace qelvio::platform {
 
 enum QuestionAnswer : int {
@@ -11,11 +13,26 @@ enum QuestionAnswer : int {
     kAnswerCancel = 2,
 };
 
+// The buttons of a question.
+enum QuestionButtons : int {
+    kButtonsYesNoCancel = 3,
+    kButtonsYesNo = 4,
+};
+
 class UserQuestion {
 public:
     virtual ~UserQuestion() = default;
     // Asks the string-table text with that number; returns a QuestionAnswer.
     virtual int ask_yes_no_cancel(int string_id) = 0;
+    // Asks the text with that number, its "%s" replaced by argument (an
+    // image's name), with those buttons; returns a QuestionAnswer (never
+    // kAnswerCancel for kButtonsYesNo). The default asks the plain text
+    // with all three buttons, for implementations that predate it.
+    virtual int ask(int string_id, std::u16string_view argument, int buttons) {
+        (void)argument;
+        int answer = ask_yes_no_cancel(string_id);
+        return buttons == kButtonsYesNo && answer == kAnswerCancel ? kAnswerNo : answer;
+    }
 };
 
 }  // namespace qelvio::platform
