@@ -91,16 +91,23 @@ int32_t InfraredEngine::start(int mode, platform::MessageTarget* window) {
     c.skip_request = false;
     c.overwrite_answer = -2;
     c.progress_armed = false;
-    if (mode == kReceiving) {
-        {
-            std::lock_guard guard(c.lock);
+    {
+        std::lock_guard guard(c.lock);
+        c.current_id = 0;
+        if (mode == kReceiving) {
             c.queue.clear();
-            c.current_id = 0;
+        } else {
+            // A new link: what an earlier one finished is dropped, and the
+            // rest is announced again to the new receiver.
+            std::erase_if(c.queue, [](const TransferEntry& e) { return e.finished() || (e.flags & kEntryWithdrawn); });
+            for (TransferEntry& e : c.queue) e.flags &= static_cast<uint16_t>(~kEntryAnnounced);
+            c.queue_changed = true;
         }
-        c.listener = ServiceListener::open(c.options.transport);
-    } else {
-        c.listener.reset();
     }
+    if (mode == kReceiving)
+        c.listener = ServiceListener::open(c.options.transport);
+    else
+        c.listener.reset();
     c.mode = mode;
     c.worker_running = true;
     c.worker = std::thread([&c, mode] {
@@ -118,6 +125,11 @@ void InfraredEngine::stop() {
     c.stop_request = true;
     if (c.worker.joinable()) c.worker.join();
     c.worker_ended();
+    {
+        std::lock_guard guard(c.lock);
+        c.queue.clear();
+        c.queue_changed = false;
+    }
     c.listener.reset();
     c.stop_request = false;
 }

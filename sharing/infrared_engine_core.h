@@ -54,12 +54,11 @@ struct InfraredEngine::Core {
         for (TransferEntry& e : queue)
             if (e.id == id) e.flags |= flags;
     }
-    // Ends the worker's life: state back to idle. Called last by the worker.
+    // Ends the worker's life: state back to idle; the queue stays for the
+    // window to read until the next start or stop. Called last by the worker.
     void worker_ended() {
         {
             std::lock_guard guard(lock);
-            queue.clear();
-            queue_changed = false;
             current_id = 0;
         }
         skip_request = false;

@@ -245,7 +245,10 @@ void ReceiverSession::begin_file(uint16_t id) {
         return stop_file(kResultCannotCreate);
     partial_path_ = join(partial_folder_, current_.name);
     target_path_ = join(receive_folder_, current_.name);
-    if (platform::get_attributes(target_path_)) {
+    // The answer may come before this function ends: whether to wait for
+    // it is decided here, once.
+    bool asking = platform::get_attributes(target_path_).has_value();
+    if (asking) {
         c_.overwrite_answer = 0;
         c_.post(kMsgTargetExists, id);
     }
@@ -262,7 +265,7 @@ void ReceiverSession::begin_file(uint16_t id) {
         }
         ch_.send(make_u32_packet(kHeldCrc, crc));
     }
-    if (c_.overwrite_answer != 0) {
+    if (!asking) {
         go_sent_ = true;
         ch_.send_empty(kGo);
     }

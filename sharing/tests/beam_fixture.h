@@ -151,6 +151,7 @@ protected:
         InfraredEngineHolder() = default;
         explicit InfraredEngineHolder(InfraredOptions o) : engine_(std::make_unique<InfraredEngine>(std::move(o))) {}
         InfraredEngine* operator->() { return engine_.get(); }
+        InfraredEngine* get() { return engine_.get(); }
         void stop() {
             if (engine_) engine_->stop();
         }

@@ -195,3 +195,47 @@ TEST_F(Engine, ProgressWaitsForTheWindowToRearmIt) {
 
 }  // namespace
 }  // namespace qelvio::sharing::testing
+
+namespace qelvio::sharing::testing {
+namespace {
+
+// Answers the overwrite question the moment it is posted, before the
+// worker has finished handling the request that raised it.
+class InstantAnswer final : public platform::MessageTarget {
+public:
+    InstantAnswer(Recorder& log, bool yes) : log_(log), yes_(yes) {}
+    void post(uint32_t number, std::intptr_t first, std::intptr_t second) override {
+        if (number == kMsgTargetExists) engine->set_overwrite_answer(yes_);
+        log_.post(number, first, second);
+    }
+    InfraredEngine* engine = nullptr;
+
+private:
+    Recorder& log_;
+    bool yes_;
+};
+
+TEST_F(Engine, AnImmediateNoStillKeepsTheExistingFile) {
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes);
+        Recorder& log = fresh_log();
+        InstantAnswer answer(log, yes);
+        put_bytes(sent("a.jpg"), random_bytes(3000, 19));
+        put_bytes(received("a.jpg"), {'o', 'l', 'd'});
+        receiver = InfraredEngineHolder(receiver_options());
+        answer.engine = receiver.get();
+        ASSERT_EQ(receiver->start(kReceiving, &answer), 0);
+        start_sender(receiver->listening_ports().second, {"a.jpg"});
+        ASSERT_TRUE(log.wait_for(kMsgFileEnded));
+        ASSERT_TRUE(sender_log.wait_for(kMsgDisconnected, yes ? 2 : 1));
+        EXPECT_EQ(log.firsts(kMsgFileEnded), (std::vector<std::intptr_t>{yes ? 1 : 6}));
+        // Both sides agree on how the file ended.
+        EXPECT_EQ(sender_log.firsts(kMsgFileEnded).back(), yes ? 1 : 6);
+        EXPECT_EQ(bytes_of(received("a.jpg")), yes ? bytes_of(sent("a.jpg")) : std::vector<uint8_t>({'o', 'l', 'd'}));
+        sender.stop();
+        receiver.stop();
+    }
+}
+
+}  // namespace
+}  // namespace qelvio::sharing::testing
