@@ -20,6 +20,7 @@ int run_thumbs(const Args& args);
 int run_annotate(const Args& args);
 int run_audio(const Args& args);
 int run_render(const Args& args);
+int run_beam(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -43,6 +44,8 @@ const Command commands[] = {
      qelvio::cli::run_annotate},
     {"audio", "audio FILE (--extract OUT.wav | --embed IN.wav | --clear)", qelvio::cli::run_audio},
     {"render", "render FILE --zoom Z --origin X,Y --size WxH --out OUT.bmp", qelvio::cli::run_render},
+    {"beam", "beam send FILE... [--peer HOST] | receive [--folder DIR] [--once] [--overwrite ask|yes|no]",
+     qelvio::cli::run_beam},
 };
 
 void usage(std::FILE* out) {
