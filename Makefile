@@ -38,7 +38,7 @@ test-asan: setup
 test-fuzz: setup
 	cmake --preset fuzz
 	cmake --build --preset fuzz --target fuzz_bmp fuzz_gif fuzz_jpeg fuzz_tiff fuzz_exif \
-	  fuzz_segments fuzz_wav fuzz_thumbindex fuzz_jpeg_region
+	  fuzz_segments fuzz_wav fuzz_thumbindex fuzz_jpeg_region fuzz_infrared
 	bash fuzz/run_fuzzers.sh build/fuzz
 
 bench: build

@@ -72,8 +72,22 @@ cjpeg -grayscale -restart 2B pic.ppm > seeds/jpeg_region/c.jpg
 convert pic.ppm -colorspace CMYK -sampling-factor 1x1 seeds/jpeg_region/d.jpg
 head -c 300 seeds/jpeg_region/a.jpg > seeds/jpeg_region/e.jpg
 
+# A sender's side of a beaming session: hello, an announcement, a request,
+# data and the end of the file (the first byte sets the fuzzer's piece size).
+mkdir -p seeds/infrared
+python3 - seeds/infrared/a.bin <<'PY'
+import struct, sys
+def packet(t, payload=b''):
+    return struct.pack('<HH', t, len(payload)) + payload
+name = 'a.jpg'.encode('utf-16-le') + b'\0\0'
+out = bytes([7]) + packet(1, struct.pack('<H', 1000)) + packet(4, struct.pack('<H', 1)) + packet(5, name)
+out += packet(7, struct.pack('<I', 600)) + packet(8, struct.pack('<Q', 1234)) + packet(9) + packet(10, struct.pack('<H', 1))
+out += packet(11) + packet(12, b'x' * 512) + packet(12, b'y' * 88) + packet(13, struct.pack('<H', 1)) + packet(2)
+open(sys.argv[1], 'wb').write(out)
+PY
+
 failures=0
-for target in ${FUZZ_TARGETS:-bmp gif jpeg tiff exif segments wav thumbindex jpeg_region}; do
+for target in ${FUZZ_TARGETS:-bmp gif jpeg tiff exif segments wav thumbindex jpeg_region infrared}; do
     fuzzer="$build/fuzz/fuzz_$target"
     if [[ ! -x $fuzzer ]]; then
         echo "FAIL $target: $fuzzer not built"
