@@ -19,6 +19,18 @@ public:
     virtual void return_to_browser() = 0;
     virtual void request_full_screen(bool on) = 0;
     virtual bool multi_select() const = 0;
+    // Switches to viewer mode and starts the viewer's slide show over all
+    // images, or over the selected ones from the first selected.
+    virtual void start_slideshow(bool selected_only) = 0;
+    // The image list's items: their number, which is selected, which the
+    // viewer shows (-1 for none).
+    virtual int image_count() const = 0;
+    virtual bool image_selected(int index) const = 0;
+    virtual int shown_index() const = 0;
+    // Seconds between slides (the setting slide_interval).
+    virtual float slide_interval() const = 0;
+    // A viewer's button shown or hidden (only while the viewer is visible).
+    virtual void set_viewer_command_visible(int id, bool flag) = 0;
 };
 
 }  // namespace qelvio::browser

@@ -15,6 +15,8 @@ namespace {
 constexpr int kCmdViewImage = 32907;
 constexpr int kCmdSelectAll = 32832;
 constexpr int kCmdUnselectAll = 32833;
+constexpr int kCmdSlideShowAll = 32802;
+constexpr int kCmdSlideShowSelected = 32803;
 
 QString qt(const p_string& text) { return QString::fromUtf16(static_cast<const char16_t*>(text)); }
 
@@ -76,6 +78,8 @@ bool ImageListPane::handle_command(int id) {
         return true;
     case kCmdSelectAll: selectAll(); return true;
     case kCmdUnselectAll: clearSelection(); return true;
+    case kCmdSlideShowAll: frame_.start_slideshow(false); return true;
+    case kCmdSlideShowSelected: frame_.start_slideshow(true); return true;
     default: return false;
     }
 }
@@ -86,6 +90,8 @@ std::optional<CommandState> ImageListPane::command_state(int id) {
     case kCmdViewImage: s.enabled = currentRow() >= 0; return s;
     case kCmdSelectAll: s.enabled = count() > 0; return s;
     case kCmdUnselectAll: s.enabled = !selectedItems().isEmpty(); return s;
+    case kCmdSlideShowAll: s.enabled = count() > 1; return s;
+    case kCmdSlideShowSelected: s.enabled = selectedItems().size() > 1; return s;
     default: return std::nullopt;
     }
 }

@@ -256,13 +256,39 @@ bool MainFrame::view_index(int index) {
         platform::show_message(this, qt(resources::kTextCantDisplay), platform::MessageIcon::exclamation);
         return false;
     }
-    list_->setCurrentRow(index);
+    // The shown image becomes the list's current item; the selection stays.
+    list_->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+    shown_index_ = index;
     if (logic_.mode() != FrameMode::viewer) logic_.switch_to_viewer();
     timing_mark("image shown", list_->currentItem() ? list_->currentItem()->text().toUtf8().constData() : "");
     return true;
 }
 
-void MainFrame::return_to_browser() { logic_.switch_to_browser(); }
+void MainFrame::return_to_browser() {
+    logic_.switch_to_browser();
+    shown_index_ = -1;
+}
+
+void MainFrame::start_slideshow(bool selected_only) {
+    int start = 0;
+    if (selected_only) {
+        start = -1;
+        for (int i = 0; i < image_count() && start < 0; ++i)
+            if (image_selected(i)) start = i;
+        if (start < 0) return;
+    }
+    if (logic_.mode() != FrameMode::viewer) {
+        if (!view_index(start)) return;
+    }
+    viewer_->start_slideshow(start, selected_only);
+}
+
+int MainFrame::image_count() const { return list_->item_count(); }
+
+bool MainFrame::image_selected(int index) const {
+    QListWidgetItem* item = list_->item(index);
+    return item && item->isSelected();
+}
 
 void MainFrame::refresh() {
     list_->refresh();

@@ -91,6 +91,12 @@ public:
     void return_to_browser() override;
     void request_full_screen(bool on) override { logic_.request_full_screen(on); }
     bool multi_select() const override { return logic_.multi_select(); }
+    void start_slideshow(bool selected_only) override;
+    int image_count() const override;
+    bool image_selected(int index) const override;
+    int shown_index() const override { return shown_index_; }
+    float slide_interval() const override { return settings_.slide_interval; }
+    void set_viewer_command_visible(int id, bool flag) override { logic_.set_viewer_command_visible(id, flag); }
 
     // ---- FrameHost ----
     CommandTarget* pane(PaneId id) override;
@@ -139,6 +145,7 @@ private:
     QWidget* infrared_ = nullptr;
     p_filenode* folder_ = nullptr;
     bool folder_listed_once_ = false;
+    int shown_index_ = -1;
 };
 
 }  // namespace qelvio::browser

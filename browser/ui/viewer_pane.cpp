@@ -5,6 +5,10 @@
 #include "imaging/ui/painter_target.h"
 
 #include <QPainter>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <chrono>
 #include <QToolButton>
 
 namespace qelvio::browser {
@@ -13,6 +17,14 @@ namespace {
 constexpr int kCmdReturnToBrowser = 32810;
 constexpr int kCmdFullScreen = 32771;
 constexpr int kCmdFitToScreen = 32860;
+constexpr int kCmdSlideShow = 32909;
+constexpr int kCmdStopSlideShow = 32797;
+constexpr int kCmdEdit = 32841;
+
+int64_t now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -27,7 +39,7 @@ ViewerPane::ViewerPane(FrameCalls& frame, QWidget* parent) : QWidget(parent), fr
 }
 
 bool ViewerPane::show_image(decoding::p_ImageSource* image) {
-    release();
+    drop_image();
     if (!image) return false;
     if (image->set_mode(decoding::kModeViewing) < 0 || !image->whole_image()) {
         image->set_mode(decoding::kModeNothing);
@@ -38,10 +50,42 @@ bool ViewerPane::show_image(decoding::p_ImageSource* image) {
     return true;
 }
 
-void ViewerPane::release() {
+void ViewerPane::drop_image() {
     if (image_) image_->set_mode(decoding::kModeThumbnail);
     image_ = nullptr;
     update();
+}
+
+void ViewerPane::release() {
+    if (slides_.running()) stop_slideshow();
+    drop_image();
+}
+
+void ViewerPane::start_slideshow(int index, bool selected_only) {
+    slides_.start(index, selected_only, now_ms());
+    if (frame_.shown_index() != index) frame_.view_index(index);
+    if (slide_timer_) killTimer(slide_timer_);
+    slide_timer_ = startTimer(kSlideCheckMs);
+    frame_.set_viewer_command_visible(kCmdStopSlideShow, true);
+    frame_.set_viewer_command_visible(kCmdEdit, false);
+    frame_.set_viewer_command_visible(kCmdFitToScreen, false);
+}
+
+void ViewerPane::stop_slideshow() {
+    slides_.stop();
+    if (slide_timer_) killTimer(slide_timer_);
+    slide_timer_ = 0;
+    frame_.set_viewer_command_visible(kCmdStopSlideShow, false);
+    frame_.set_viewer_command_visible(kCmdEdit, true);
+    frame_.set_viewer_command_visible(kCmdFitToScreen, true);
+}
+
+void ViewerPane::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != slide_timer_) return QWidget::timerEvent(event);
+    const int64_t interval = slide_interval_ms(frame_.slide_interval());
+    auto next = slides_.check(now_ms(), interval, frame_.image_count(),
+                              [this](int i) { return frame_.image_selected(i); });
+    if (next) frame_.view_index(*next);
 }
 
 void ViewerPane::set_overlay(bool visible) {
@@ -57,6 +101,13 @@ bool ViewerPane::handle_command(int id) {
         return true;
     case kCmdFullScreen: frame_.request_full_screen(true); return true;
     case kCmdFitToScreen: update(); return true;
+    case kCmdSlideShow:
+        if (slides_.running())
+            stop_slideshow();
+        else
+            start_slideshow(std::max(frame_.shown_index(), 0), false);
+        return true;
+    case kCmdStopSlideShow: stop_slideshow(); return true;
     default: return false;
     }
 }
@@ -67,6 +118,8 @@ std::optional<CommandState> ViewerPane::command_state(int id) {
     case kCmdReturnToBrowser: return s;
     case kCmdFullScreen: return s;
     case kCmdFitToScreen: s.checked = true; s.pressed = true; return s;
+    case kCmdSlideShow: s.enabled = frame_.image_count() > 1; s.checked = slides_.running(); return s;
+    case kCmdStopSlideShow: s.enabled = slides_.running(); return s;
     default: return std::nullopt;
     }
 }

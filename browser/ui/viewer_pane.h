@@ -4,6 +4,7 @@
 #pragma once
 
 #include "browser/frame_logic.h"
+#include "browser/slide_show.h"
 #include "browser/ui/frame_calls.h"
 
 #include <QWidget>
@@ -23,8 +24,13 @@ public:
 
     // Decodes the image for viewing; false (nothing shown) when it fails.
     bool show_image(decoding::p_ImageSource* image);
-    // Lets go of the image (and ends a slide show).
+    // Lets go of the image and ends a slide show.
     void release();
+    // Starts the slide show at an index (shown at once) over all images or
+    // the selected ones; the frame shows 32797 and hides 32841 and 32860.
+    void start_slideshow(int index, bool selected_only);
+    void stop_slideshow();
+    bool slideshow_running() const { return slides_.running(); }
     // Resets selection and tool.
     void reset() {}
     // Whether the window may close (no edits are pending here).
@@ -37,13 +43,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void timerEvent(QTimerEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 
 private:
     FrameCalls& frame_;
+    void drop_image();
+
     decoding::p_ImageSource* image_ = nullptr;
     QToolButton* overlay_;
+    SlideShow slides_;
+    int slide_timer_ = 0;
 };
 
 }  // namespace qelvio::browser

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <set>
 #include <thread>
 
 namespace qelvio::browser::testing {
@@ -296,6 +297,66 @@ TEST_F(FrameFixture, RefreshTakesInNewFiles) {
     EXPECT_EQ(frame->image_list()->count(), 4);
     EXPECT_EQ(frame->image_list()->index_of("d.jpg"), 3);
     EXPECT_EQ(frame->folder_tree()->count(), 3);
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+p_string shown_name(MainFrame& frame) {
+    p_string name;
+    if (frame.viewer()->image()) frame.viewer()->image()->locator().getfile(&name);
+    return name;
+}
+
+TEST_F(FrameFixture, SlideShowStepsAndStops) {
+    settings.slide_interval = 0.05f;
+    create_frame();
+    frame->menu_actions(32802).front()->trigger();  // View, Slide Show (All)
+    ASSERT_EQ(frame->logic().mode(), FrameMode::viewer);
+    EXPECT_TRUE(frame->viewer()->slideshow_running());
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32810, 32797, 32870, 32868, 32867}));
+    EXPECT_EQ(text::to_utf8(static_cast<const char16_t*>(shown_name(*frame))), "a.jpg");
+    std::vector<std::string> seen;
+    for (int i = 0; i < 300 && seen.size() < 3; ++i) {
+        QTest::qWait(10);
+        std::string name = text::to_utf8(static_cast<const char16_t*>(shown_name(*frame)));
+        if (seen.empty() || seen.back() != name) seen.push_back(name);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"a.jpg", "b.bmp", "c.jpg"}));
+    frame->button(32797)->trigger();  // Stop the slideshow
+    EXPECT_FALSE(frame->viewer()->slideshow_running());
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32810, 32841, 32870, 32868, 32867, 32860}));
+    const std::string stopped_at = seen.back();
+    QTest::qWait(200);
+    EXPECT_EQ(text::to_utf8(static_cast<const char16_t*>(shown_name(*frame))), stopped_at);
+}
+
+TEST_F(FrameFixture, SlideShowOfTheSelectedSkipsTheOthers) {
+    settings.slide_interval = 0.05f;
+    create_frame();
+    frame->image_list()->clearSelection();
+    frame->image_list()->item(1)->setSelected(true);
+    frame->image_list()->item(2)->setSelected(true);
+    frame->logic().dispatch(32803);
+    ASSERT_TRUE(frame->viewer()->slideshow_running());
+    EXPECT_EQ(frame->shown_index(), 1);  // from the first selected
+    std::set<int> shown;
+    // Until both were shown (a loaded machine is slow), then a few more slides.
+    int extra = 0;
+    for (int i = 0; i < 300 && extra < 30; ++i) {
+        QTest::qWait(10);
+        shown.insert(frame->shown_index());
+        if (shown.size() >= 2) ++extra;
+    }
+    EXPECT_EQ(shown, (std::set<int>{1, 2}));
+    // Viewing kept the selection; back to the browser ends the show.
+    EXPECT_EQ(frame->image_list()->selectedItems().size(), 2);
+    frame->logic().dispatch(32810);
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    EXPECT_FALSE(frame->viewer()->slideshow_running());
 }
 
 }  // namespace
