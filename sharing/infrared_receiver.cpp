@@ -308,8 +308,10 @@ void ReceiverSession::end_file(const Packet& p) {
     }
     uint16_t result = payload_u16(p).value_or(kResultSkipped);
     if (result == kResultComplete && !go_sent_) return protocol_error();
-    ch_.send_empty(kStopFile);
+    if (c_.overwrite_answer == 0) c_.overwrite_answer = -2;  // the question is moot now
+    // The file is in its place before the sender hears that its end arrived.
     if (result == kResultComplete && !place_file()) result = written_ < current_.size ? kResultSkipped : kResultCannotWrite;
+    ch_.send_empty(kStopFile);
     close_file();
     c_.mark(current_.id, result == kResultComplete ? kEntryComplete : kEntryFailed);
     c_.post(kMsgFileEnded, result);

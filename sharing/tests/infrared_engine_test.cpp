@@ -239,3 +239,48 @@ TEST_F(Engine, AnImmediateNoStillKeepsTheExistingFile) {
 
 }  // namespace
 }  // namespace qelvio::sharing::testing
+
+namespace qelvio::sharing::testing {
+namespace {
+
+// The overwrite question holds the first file while the users act.
+TEST_F(Engine, SenderSkipsTheCurrentFileAndWithdrawsAQueuedOne) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) put_bytes(sent(name), random_bytes(2000, name[0]));
+    put_bytes(received("a.jpg"), {'o', 'l', 'd'});
+    start_sender(start_receiver(), {"a.jpg", "b.jpg", "c.jpg"});
+    ASSERT_TRUE(receiver_log.wait_for(kMsgTargetExists));
+    ASSERT_TRUE(receiver_log.wait_for(kMsgAnnounced, 3));
+    uint16_t b_id = sender->entries()[1].id;
+    EXPECT_EQ(sender->withdraw(device_path(sent("b.jpg"))), 0);
+    EXPECT_EQ(sender->withdraw(device_path(sent("x.jpg"))), kEngineNoSuchFile);
+    EXPECT_EQ(sender->skip(), 0);
+    ASSERT_TRUE(sender_log.wait_for(kMsgDisconnected));
+    ASSERT_TRUE(receiver_log.wait_for(kMsgFileEnded, 2));
+    EXPECT_EQ(receiver_log.firsts(kMsgLeftQueue), (std::vector<std::intptr_t>{b_id}));
+    EXPECT_EQ(sender_log.firsts(kMsgLeftQueue), (std::vector<std::intptr_t>{b_id}));
+    EXPECT_EQ(receiver_log.firsts(kMsgFileEnded), (std::vector<std::intptr_t>{2, 1}));
+    EXPECT_EQ(sender_log.firsts(kMsgFileEnded), (std::vector<std::intptr_t>{2, 1}));
+    EXPECT_EQ(bytes_of(received("a.jpg")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(bytes_of(received("c.jpg")), bytes_of(sent("c.jpg")));
+    EXPECT_EQ(names_in(scratch / "received"), (std::vector<std::string>{"a.jpg", "c.jpg"}));
+}
+
+TEST_F(Engine, ReceiverSkipEndsTheFileOnBothSidesAndALateAnswerIsIgnored) {
+    put_bytes(sent("a.jpg"), random_bytes(2000, 20));
+    put_bytes(sent("b.jpg"), random_bytes(1000, 21));
+    put_bytes(received("a.jpg"), {'o', 'l', 'd'});
+    start_sender(start_receiver(), {"a.jpg", "b.jpg"});
+    ASSERT_TRUE(receiver_log.wait_for(kMsgTargetExists));
+    EXPECT_EQ(receiver->skip(), 0);
+    ASSERT_TRUE(receiver_log.wait_for(kMsgFileEnded));
+    receiver->set_overwrite_answer(true);  // too late: the file ended
+    ASSERT_TRUE(sender_log.wait_for(kMsgDisconnected));
+    ASSERT_TRUE(receiver_log.wait_for(kMsgFileEnded, 2));
+    EXPECT_EQ(receiver_log.firsts(kMsgFileEnded), (std::vector<std::intptr_t>{2, 1}));
+    EXPECT_EQ(sender_log.firsts(kMsgFileEnded), (std::vector<std::intptr_t>{2, 1}));
+    EXPECT_EQ(bytes_of(received("a.jpg")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(bytes_of(received("b.jpg")), bytes_of(sent("b.jpg")));
+}
+
+}  // namespace
+}  // namespace qelvio::sharing::testing
