@@ -97,23 +97,29 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     if (start) {
         open_locator(*start);
         if (logic_.mode() != FrameMode::viewer) {
-            // The file could not be shown: stay in the browser.
+            // The file could not be shown: stay in the browser, on its folder
+            // or, when even that is missing, on the folder shown last.
             logic_.switch_to_browser();
+            if (!folder_) open_last_directory();
         }
     } else {
-        std::u16string last = settings_.lastdirectory;
-        p_irl irl;
-        if (last.find(u":\\\\") != std::u16string::npos)
-            irl.set(last.c_str());
-        else if (auto local = shell::file_irl(last))
-            irl = *local;
-        open_folder(irl, true);
+        open_last_directory();
     }
     // Requests that came before the window could take them.
     take_open_requests();
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &MainFrame::update_button_states);
     idle->start(250);
+}
+
+void MainFrame::open_last_directory() {
+    std::u16string last = settings_.lastdirectory;
+    p_irl irl;
+    if (last.find(u":\\\\") != std::u16string::npos)
+        irl.set(last.c_str());
+    else if (auto local = shell::file_irl(last))
+        irl = *local;
+    open_folder(irl, true);
 }
 
 void MainFrame::build_command_bar() {

@@ -127,6 +127,7 @@ private:
     void build_shortcuts();
     void run_command(int id);
     void take_open_requests();
+    void open_last_directory();
 
     shell::Settings& settings_;
     p_mcp& mcp_;

@@ -361,3 +361,20 @@ TEST_F(FrameFixture, SlideShowOfTheSelectedSkipsTheOthers) {
 
 }  // namespace
 }  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+TEST_F(FrameFixture, MissingStartFileFallsBackToTheLastFolder) {
+    QTimer::singleShot(0, [] {
+        // "The image can't be displayed." is shown; the user confirms it.
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    create_frame({800, 560}, irl_of(QDir(dir.path()).filePath("gone/none.jpg")));
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    EXPECT_EQ(frame->image_list()->count(), 3);  // lastdirectory: the fixture's folder
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
