@@ -42,8 +42,15 @@ void ImageListPane::refresh() {
     decoding::PluginManager::instance().list_extensions(extensions);
     // Listed afresh, so files that came since are taken in.
     folder_->settrack(P_TRACK_FILES, extensions.c_str(), true);
-    for (p_filenode* child : folder_->getchildren())
-        if (!child->isdirectory()) files_.push_back(child);
+    // A file the tree holds for another reason (opened by locator) may be
+    // a child without a listed extension: only the listed ones are images.
+    const QStringList listed = QString::fromStdU16String(extensions).split(' ', Qt::SkipEmptyParts);
+    for (p_filenode* child : folder_->getchildren()) {
+        if (child->isdirectory()) continue;
+        const QString name = qt(child->getname());
+        const int dot = name.lastIndexOf('.');
+        if (dot >= 0 && listed.contains(name.mid(dot + 1), Qt::CaseInsensitive)) files_.push_back(child);
+    }
     std::sort(files_.begin(), files_.end(), [](p_filenode* a, p_filenode* b) {
         return qt(a->getname()).compare(qt(b->getname()), Qt::CaseInsensitive) < 0;
     });

@@ -248,7 +248,12 @@ void MainFrame::open_locator(const p_irl& irl) {
     if (parent) parent->getirl(folder);
     open_folder(folder, true);
     int index = list_->index_of(name);
-    if (index < 0 || !view_index(index)) return;
+    if (index >= 0) {
+        view_index(index);  // tells the user itself when it fails
+        return;
+    }
+    // Not one of the folder's images (an unknown type): the folder stays.
+    platform::show_message(this, qt(resources::kTextCantDisplay), platform::MessageIcon::exclamation);
 }
 
 bool MainFrame::view_index(int index) {

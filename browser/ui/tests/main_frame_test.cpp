@@ -10,6 +10,7 @@
 #include "shell/single_instance.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -374,6 +375,27 @@ TEST_F(FrameFixture, MissingStartFileFallsBackToTheLastFolder) {
     EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
     EXPECT_EQ(frame->image_list()->count(), 3);  // lastdirectory: the fixture's folder
     EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+TEST_F(FrameFixture, OpeningAFileThatIsNoImageSaysSo) {
+    create_frame();
+    QString said;
+    QTimer::singleShot(0, [&said] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said = box->text();
+            box->close();
+        }
+    });
+    frame->open_locator(irl_of(QDir(dir.path()).filePath("notes.txt")));
+    EXPECT_EQ(said, "The image can't be displayed.");
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    EXPECT_EQ(frame->image_list()->count(), 3);
 }
 
 }  // namespace
