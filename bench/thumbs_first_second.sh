@@ -52,8 +52,12 @@ run() {  # run LABEL: one visit with a fresh process, wall time and peak memory
     wall=$(grep 'Elapsed (wall clock)' <<<"$out" | awk '{print $NF}')
     rss=$(grep 'Maximum resident set size' <<<"$out" | awk '{print $NF}')
     printf '%-7s %s   wall %s   peak RSS %s KB\n' "$label" "$(cat "$work/$label.out")" "$wall" "$rss"
+    # m:ss.ss as seconds, for the ratio
+    awk -F: '{ s = 0; for (i = 1; i <= NF; ++i) s = s * 60 + $i; print s }' <<<"$wall" > "$work/$label.seconds"
 }
 rm -rf "$work/cache"
 sync
 run first
 run second
+awk -v a="$(cat "$work/first.seconds")" -v b="$(cat "$work/second.seconds")" \
+    'BEGIN { if (b > 0) printf "second visit %.0fx faster than the first\n", a / b }'
