@@ -9,9 +9,9 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
-  libfmt-dev libjpeg62-turbo-dev libtiff-dev libgmime-3.0-dev
+  libfmt-dev libjpeg62-turbo-dev libtiff-dev libgmime-3.0-dev libasound2-dev libgsm1-dev
   # oracles used by the tests
-  libjpeg-turbo-progs libtiff-tools imagemagick libimage-exiftool-perl exiv2 sox
+  libjpeg-turbo-progs libtiff-tools imagemagick libimage-exiftool-perl exiv2 sox alsa-utils
   xdg-utils
   # the e-mail outbox read back by a mail parser and a mail program
   python3 mutt
