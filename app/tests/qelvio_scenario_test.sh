@@ -58,13 +58,22 @@ step() {  # step NAME: a step that failed ends the scenario
     finish "qelvio scenario"
 }
 
-# Waits until a visible window of the process has that name; prints its id
-# (the newest when several match).
-window_of() {  # window_of PID NAME
-    local w
+# Waits until a shown window of the process has that name and prints its
+# id: the newest such window that still exists and is not the excluded one
+# (Qt may make and drop a window on the way).
+window_of() {  # window_of PID NAME [EXCLUDE]
+    local w candidate
     for _ in $(seq 100); do
-        w=$(xdotool search --onlyvisible --pid "$1" --name "$2" 2> /dev/null | tail -1)
-        [[ -n "$w" ]] && { echo "$w"; return 0; }
+        w=
+        for candidate in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2> /dev/null); do
+            [[ "$candidate" == "${3:-}" ]] && continue
+            xwininfo -id "$candidate" 2> /dev/null | grep -q IsViewable && w=$candidate
+        done
+        # Still there a moment later: the window the user sees.
+        if [[ -n "$w" ]]; then
+            sleep 0.3
+            xwininfo -id "$w" 2> /dev/null | grep -q IsViewable && { echo "$w"; return 0; }
+        fi
         sleep 0.1
     done
     return 1
@@ -127,7 +136,7 @@ check "window size" "800x560" "$geometry"
 
 # Options: Alt+O, three tabs to the delay, a new value, Enter for OK.
 keys "$main" alt+o
-options=$(window_of $pid "^Options$") || step "Alt+O opens the Options sheet"
+options=$(window_of $pid "^Options$" "$main") || step "Alt+O opens the Options sheet"
 sleep 0.3
 import -window root "$shots/options.png"
 keys "$options" Tab Tab Tab ctrl+a 4 period 5 Return
@@ -135,7 +144,7 @@ gone "$options" || step "Enter confirms the Options sheet"
 
 # The About box from the File menu.
 keys "$main" alt+f a
-about=$(window_of $pid "^About Qelvio Mobile$") || step "File, About opens the About box"
+about=$(window_of $pid "^About Qelvio Mobile$" "$main") || step "File, About opens the About box"
 sleep 0.3
 import -window root "$shots/about.png"
 keys "$about" Return
@@ -157,7 +166,7 @@ grep -q "folder listed 3" "$work/log2" || step "the remembered folder is opened"
 # The sheet shows the kept value; cancelling it leaves it, and the exit
 # below writes back what was loaded.
 keys "$main" alt+o
-options=$(window_of $pid "^Options$") || step "Alt+O opens the Options sheet again"
+options=$(window_of $pid "^Options$" "$main") || step "Alt+O opens the Options sheet again"
 keys "$options" Escape
 gone "$options" || step "Esc cancels the Options sheet"
 
