@@ -145,36 +145,31 @@ int read_wav_format(const uint8_t* wav, std::size_t length, WavFormat& format) {
     return 0;
 }
 
-int convert_adpcm(const uint8_t* wav, std::size_t length, std::u16string_view output) {
-    namespace fs = qelvio::platform;
-    auto fail = [&](int status) {
-        fs::delete_file(output);
-        return status;
-    };
-    if (!wav || length < 22) return fail(kWavTruncated);
+int decode_adpcm(const uint8_t* wav, std::size_t length, std::vector<uint8_t>& out) {
+    out.clear();
+    if (!wav || length < 22) return kWavTruncated;
     if (std::memcmp(wav, "RIFF", 4) != 0 || std::memcmp(wav + 8, "WAVE", 4) != 0 ||
         std::memcmp(wav + 12, "fmt ", 4) != 0)
-        return fail(kWavNotSupported);
+        return kWavNotSupported;
     uint16_t tag = u16(wav + 20);
-    if (tag != kImaAdpcm && tag != kMicrosoftAdpcm) return fail(kWavOtherFormat);
+    if (tag != kImaAdpcm && tag != kMicrosoftAdpcm) return kWavOtherFormat;
     // Fixed layouts: the format chunk's size tells them apart.
     const std::size_t fmt_size = tag == kImaAdpcm ? 20 : 50;
-    if (length < 20 + fmt_size || u32(wav + 16) != fmt_size) return fail(kWavNotSupported);
+    if (length < 20 + fmt_size || u32(wav + 16) != fmt_size) return kWavNotSupported;
     WavFormat format;
     read_wav_format(wav, length, format);
     int channels = format.channels;
     uint16_t samples_per_block = u16(wav + 38);
     if ((channels != 1 && channels != 2) || format.bits_per_sample != 4 || format.block_alignment == 0 ||
         samples_per_block == 0)
-        return fail(kWavNotSupported);
+        return kWavNotSupported;
     std::size_t pos = 20 + fmt_size;
     if (pos + 12 <= length && std::memcmp(wav + pos, "fact", 4) == 0 && u32(wav + pos + 4) == 4) pos += 12;
-    if (pos + 8 > length || std::memcmp(wav + pos, "data", 4) != 0) return fail(kWavNotSupported);
+    if (pos + 8 > length || std::memcmp(wav + pos, "data", 4) != 0) return kWavNotSupported;
     std::size_t data_size = std::min<std::size_t>(u32(wav + pos + 4), length - pos - 8);
     const uint8_t* data = wav + pos + 8;
-    if (data_size == 0) return fail(kWavEmpty);
+    if (data_size == 0) return kWavEmpty;
 
-    std::vector<uint8_t> out;
     try {
         std::vector<int16_t> samples;
         std::size_t blocks = (data_size + format.block_alignment - 1) / format.block_alignment;
@@ -206,8 +201,20 @@ int convert_adpcm(const uint8_t* wav, std::size_t length, std::u16string_view ou
         put32(out, data_bytes);
         for (int16_t s : samples) put16(out, static_cast<uint16_t>(s));
     } catch (const std::bad_alloc&) {
-        return fail(kWavNoMemory);
+        out.clear();
+        return kWavNoMemory;
     }
+    return 0;
+}
+
+int convert_adpcm(const uint8_t* wav, std::size_t length, std::u16string_view output) {
+    namespace fs = qelvio::platform;
+    auto fail = [&](int status) {
+        fs::delete_file(output);
+        return status;
+    };
+    std::vector<uint8_t> out;
+    if (int status = decode_adpcm(wav, length, out); status != 0) return fail(status);
     uint32_t handle = fs::open_file(output, fs::OpenMode::write_truncate);
     if (!handle) return fail(kWavCannotWrite);
     bool written = fs::write_file(handle, out.data(), static_cast<uint32_t>(out.size())) ==

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace qelvio::metadata {
 
@@ -31,6 +32,11 @@ enum WavStatus : int {
 // Reads the format record of a WAV image: 0, or -3 when the bytes do not
 // start with "RIFF", a size, "WAVE" and "fmt ".
 int read_wav_format(const uint8_t* wav, std::size_t length, WavFormat& format);
+
+// Decodes an IMA ADPCM (format 17) or Microsoft ADPCM (format 2) WAV image
+// into a 16-bit PCM WAV image in memory: 0, or one of the WavStatus codes
+// (out then empty).
+int decode_adpcm(const uint8_t* wav, std::size_t length, std::vector<uint8_t>& out);
 
 // Decodes an IMA ADPCM (format 17) or Microsoft ADPCM (format 2) WAV image
 // into a 16-bit PCM WAV file at the device path output. 0 on success; on

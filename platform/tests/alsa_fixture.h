@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-class AlsaFixture : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(scratch.path().empty());
+class AlsaFileDevice {
+public:
+    AlsaFileDevice() {
+        EXPECT_FALSE(scratch.path().empty());
         std::ofstream(scratch / "asound.conf")
             << "pcm.!default { type asym\n"
                "  playback.pcm { type file slave.pcm \"null\" file \"" << out_raw() << "\" format \"raw\" }\n"
@@ -76,3 +76,5 @@ protected:
     qelvio::testing::ScratchDir scratch;
     std::unique_ptr<qelvio::testing::ScopedEnv> config, device;
 };
+
+class AlsaFixture : public ::testing::Test, protected AlsaFileDevice {};

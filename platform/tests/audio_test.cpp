@@ -38,7 +38,8 @@ std::vector<uint8_t> gsm_wav(const std::vector<uint8_t>& data) {
 class Audio : public AlsaFixture {};
 
 TEST_F(Audio, RecordsTwoFullBuffersThatDecodeToTheInput) {
-    std::vector<int16_t> input = tone_input(4);
+    // Two buffers hold 12.3 s of sound.
+    std::vector<int16_t> input = tone_input(14);
     auto recorder = qp::make_audio_recorder();
     qp::MessageQueue messages;
     ASSERT_EQ(recorder->open(messages, kBufferMessage), qp::kAudioOk) << qp::audio_failure();
