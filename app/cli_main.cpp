@@ -21,6 +21,8 @@ int run_annotate(const Args& args);
 int run_audio(const Args& args);
 int run_render(const Args& args);
 int run_beam(const Args& args);
+int run_mail(const Args& args);
+int run_find(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -46,6 +48,10 @@ const Command commands[] = {
     {"render", "render FILE --zoom Z --origin X,Y --size WxH --out OUT.bmp", qelvio::cli::run_render},
     {"beam", "beam send FILE... [--peer HOST] | receive [--folder DIR] [--once] [--overwrite ask|yes|no]",
      qelvio::cli::run_beam},
+    {"mail", "mail --to RECIPIENTS [--subject T] [--text T] [--reduce 0-5] [--answer ask|yes|no|cancel] FILE...",
+     qelvio::cli::run_mail},
+    {"find", "find FOLDER [--name T] [--words W] [--size '>N'|'<N'] [--subfolders | --select-all]",
+     qelvio::cli::run_find},
 };
 
 void usage(std::FILE* out) {
