@@ -123,8 +123,22 @@ int32_t JpegSegmentEditor::set_segment(uint8_t marker, int n, uint32_t size) {
         return P_OK;
     }
     if (size == 0) return P_OK;
-    // After the first APPn segment, pass over comments and APPn segments up
-    // to the new number; insert before the first other segment.
+    // A new segment is numbered after every existing one with its marker, so
+    // it goes right after the last of them wherever they are (an APP13 may
+    // lie between an APP1 and an ICC APP2, for one): placed before one of
+    // them, it would take its number and the caller's writes would miss it.
+    auto last = std::find_if(list.rbegin(), list.rend(), [&](const JpegSegment& s) { return s.marker == marker; });
+    if (last != list.rend()) {
+        JpegSegment s;
+        s.marker = marker;
+        s.inserted = true;
+        s.replaced = true;
+        s.replacement_size = size;
+        list.insert(last.base(), s);
+        return P_OK;
+    }
+    // Otherwise after the first APPn segment, pass over comments and APPn
+    // segments of lower markers; insert before the first other segment.
     auto it = std::find_if(list.begin(), list.end(), [](const JpegSegment& s) { return is_app(s.marker); });
     if (it == list.end()) {
         // No APPn segment at all (scanners and web tools write such files):

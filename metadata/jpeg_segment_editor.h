@@ -70,9 +70,10 @@ public:
     // The n-th segment (from 0) with that marker, or null.
     const JpegSegment* find(uint8_t marker, int n) const;
     // Resizes the n-th APPn segment (0 deletes it), or inserts a new one
-    // after the existing APPn segments up to that number; a file without any
-    // APPn segment receives it right after its start-of-image marker. -2 for
-    // a marker other than APPn.
+    // right after the last existing segment with that marker (so it is
+    // numbered after all of them), else after the APPn segments of lower
+    // markers; a file without any APPn segment receives it right after its
+    // start-of-image marker. -2 for a marker other than APPn.
     int32_t set_segment(uint8_t marker, int n, uint32_t size);
     // Inserts a new APPn segment of that size just before the n-th existing
     // segment with the same marker, which (like every later one) then counts

@@ -192,6 +192,26 @@ TEST_F(SegmentEditor, FullLengthSegmentsAreCopiedExactly) {
               original.substr(0, 20) + physical_segment(0xE1, xmp) + physical_segment(0xE1, smaller) + rest);
 }
 
+TEST_F(SegmentEditor, ANewSegmentIsNumberedAfterTheExistingOnes) {
+    // An XMP APP1, an APP13 and an ICC APP2 in that order, as photo editors
+    // write them: a new APP1 or APP2 must become the next number of its
+    // marker, not slip in before the APP13 and take the first number.
+    std::vector<uint8_t> xmp = pattern(200, 1), photoshop = pattern(150, 2), icc = pattern(400, 3);
+    std::memcpy(xmp.data(), "http://ns.adobe.com/xap/1.0/", 29);
+    std::memcpy(photoshop.data(), "Photoshop 3.0", 14);
+    std::memcpy(icc.data(), "ICC_PROFILE\0\x01\x01", 14);
+    std::string head = original.substr(0, 20), tail = original.substr(20);
+    std::string file = head + physical_segment(0xE1, xmp) + physical_segment(0xED, photoshop) +
+                       physical_segment(0xE2, icc) + tail;
+    std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << file;
+    std::vector<uint8_t> app2 = pattern(90, 4), app1 = pattern(80, 5);
+    ASSERT_EQ(write_segment(0xE2, 1, app2), 90);
+    ASSERT_EQ(write_segment(0xE1, 1, app1), 80);
+    EXPECT_EQ(read("photo.jpg"), head + physical_segment(0xE1, xmp) + physical_segment(0xE1, app1) +
+                                     physical_segment(0xED, photoshop) + physical_segment(0xE2, icc) +
+                                     physical_segment(0xE2, app2) + tail);
+}
+
 TEST_F(SegmentEditor, LibjpegIccChunksSurviveAnEdit) {
     // A 70 KB profile, which cjpeg splits into two APP2 chunks.
     std::vector<uint8_t> icc = camera_jpeg::icc_profile(70000);
@@ -385,6 +405,30 @@ TEST_F(AudioSet, ExiftoolReadsTheStoredStream) {
             }
         }
     }
+}
+
+TEST_F(AudioSet, ANoteGoesAfterAProfileThatFollowsAnotherSegment) {
+    // Exif, then APP13, then the ICC profile (a photo editor's layout): the
+    // note and its contents list follow the profile, which stays as it was.
+    std::vector<uint8_t> photoshop = pattern(150, 2), icc = pattern(3000, 3);
+    std::memcpy(photoshop.data(), "Photoshop 3.0", 14);
+    std::memcpy(icc.data(), "ICC_PROFILE\0\x01\x01", 14);
+    std::string head = original.substr(0, 20), tail = original.substr(20);
+    std::string file = head + physical_segment(0xED, photoshop) + physical_segment(0xE2, icc) + tail;
+    std::ofstream(root / "photo.jpg", std::ios::binary | std::ios::trunc) << file;
+    std::vector<uint8_t> audio = wav(100000);
+    qm::FpxrAudioSet set;
+    ASSERT_EQ(set.build(audio.data(), audio.size()), 2);
+    ASSERT_EQ(store(set), 1);
+    EXPECT_EQ(load(), audio);
+    EXPECT_EQ(command_output("exiftool -b -AudioStream '" + local("photo.jpg") + "'"),
+              std::string(audio.begin(), audio.end()));
+    auto app2 = app2_payloads(read("photo.jpg"));
+    ASSERT_EQ(app2.size(), 4u);
+    EXPECT_EQ(app2[0], std::string(icc.begin(), icc.end()));
+    set.clear();
+    ASSERT_EQ(store(set), 1);
+    EXPECT_EQ(read("photo.jpg"), file);
 }
 
 TEST_F(AudioSet, AnOldNoteWithoutListGetsOneInFront) {
