@@ -446,7 +446,82 @@ bool reads_back_as(const std::vector<std::uint8_t>& payload, const ExifTagList& 
     return back.read(payload.data(), payload.size(), false) && contained(edited, back) && contained(back, edited);
 }
 
+// The ranges a directory and its out-of-line values take.
+void directory_ranges(const RawDirectory& d, const Patcher& p, std::vector<Range>& out) {
+    if (!d.present) return;
+    out.push_back(d.range());
+    for (const RawEntry& e : d.entries)
+        if (e.out_of_line() && p.fits(e.value_offset, e.bytes)) out.push_back({e.value_offset, e.value_offset + e.bytes});
+}
+
 }  // namespace
+
+int drop_thumbnail_directory(std::vector<std::uint8_t>& payload) {
+    if (payload.size() < kTiffStart + 8 || std::memcmp(payload.data(), "Exif\0\0", 6) != 0)
+        return kExifCannotUpdate;
+    bool big = payload[kTiffStart] == 'M';
+    Patcher p(payload, big);
+    RawDirectory primary;
+    if (!p.parse(p.u32(4), true, primary)) return kExifCannotUpdate;
+    if (primary.next == 0) return kExifUnchanged;
+    // What stays: the primary, Exif, GPS and Interop directories with their
+    // values (the maker note among them).
+    std::vector<Range> kept = {{0, 8}};
+    directory_ranges(primary, p, kept);
+    for (const RawEntry& e : primary.entries) {
+        std::uint32_t offset = 0;
+        if (!e.pointer || !p.pointer_target(e, offset)) continue;
+        RawDirectory sub;
+        if (!p.parse(offset, false, sub)) continue;
+        directory_ranges(sub, p, kept);
+        for (const RawEntry& i : sub.entries) {
+            RawDirectory interop;
+            if (e.tag == kExifIfdPointer && i.tag == kInteropPointer && !i.out_of_line() &&
+                p.parse(p.u32(i.at + 8), false, interop))
+                directory_ranges(interop, p, kept);
+        }
+    }
+    // What goes: the thumbnail's directory, its values and its picture.
+    std::vector<Range> gone;
+    RawDirectory thumbnail;
+    if (p.parse(primary.next, false, thumbnail)) {
+        directory_ranges(thumbnail, p, gone);
+        auto value = [&](std::uint16_t tag, std::uint32_t index, std::uint32_t& v) {
+            for (const RawEntry& e : thumbnail.entries) {
+                if (e.tag != tag || index >= e.count) continue;
+                std::uint64_t from = e.out_of_line() ? e.value_offset : e.at + 8;
+                if (e.out_of_line() && !p.fits(e.value_offset, e.bytes)) return false;
+                if (e.type == kExifShort) v = p.u16(from + 2ull * index);
+                else if (e.type == kExifLong) v = p.u32(from + 4ull * index);
+                else return false;
+                return true;
+            }
+            return false;
+        };
+        std::uint32_t start = 0, length = 0;
+        if (value(kThumbnailOffset, 0, start) && value(kThumbnailLength, 0, length))
+            gone.push_back({start, std::uint64_t{start} + length});
+        for (std::uint32_t i = 0; i < 4096 && value(kStripOffsets, i, start) && value(kStripByteCounts, i, length); ++i)
+            gone.push_back({start, std::uint64_t{start} + length});
+    }
+    // The primary directory's link goes first, then every byte of the old
+    // thumbnail that nothing kept shares is zeroed.
+    std::uint64_t link = std::uint64_t{primary.offset} + 2 + 12 * std::uint64_t{primary.entries.size()};
+    if (!p.fits(link, 4)) return kExifCannotUpdate;
+    p.put(link, 0, 4);
+    std::uint64_t kept_end = 0;
+    for (const Range& k : kept) kept_end = std::max(kept_end, std::min(k.end, p.size()));
+    for (const Range& g : gone) {
+        bool shared = std::any_of(kept.begin(), kept.end(), [&](const Range& k) { return g.overlaps(k); });
+        if (!shared) p.zero(g);
+    }
+    // Whatever lies after the last kept byte is now zeros or unused: it goes.
+    std::size_t end = kTiffStart + static_cast<std::size_t>(kept_end);
+    bool only_zeros = std::all_of(payload.begin() + static_cast<long>(end), payload.end(),
+                                  [](std::uint8_t b) { return b == 0; });
+    if (only_zeros) payload.resize(end);
+    return kExifUpdated;
+}
 
 int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTagList& edited,
                         std::vector<std::uint8_t>& out) {

@@ -38,4 +38,14 @@ enum ExifUpdate : int {
 int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTagList& edited,
                         std::vector<std::uint8_t>& out);
 
+// Removes the thumbnail's directory (IFD1) from an Exif payload: the
+// primary directory no longer links to it, and its entries, values and
+// picture are zeroed wherever nothing kept shares their bytes (a trailing
+// run of them is cut off). Every other directory and value, the maker note
+// included, stays byte for byte at its offset. For a picture encoded anew,
+// whose old thumbnail no longer shows it. kExifUpdated, kExifUnchanged when
+// there is no thumbnail directory, kExifCannotUpdate for a payload whose
+// primary directory cannot be read.
+int drop_thumbnail_directory(std::vector<std::uint8_t>& payload);
+
 }  // namespace qelvio::metadata

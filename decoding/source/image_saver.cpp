@@ -36,6 +36,22 @@ int count_app1(const metadata::JpegSegmentEditor& editor) {
     return n;
 }
 
+// The payload of the file's Exif segment; empty when there is none or it
+// cannot be read.
+std::vector<uint8_t> exif_payload(p_filenode* file) {
+    p_filestream stream(file);
+    metadata::JpegSegmentEditor editor(stream);
+    std::vector<uint8_t> payload;
+    if (editor.parse() < 0) return payload;
+    int found = exif_segment(editor);
+    if (found < 0) return payload;
+    int32_t size = editor.read_segment(kApp1, found, nullptr, 0);
+    if (size <= 0) return payload;
+    payload.resize(static_cast<std::size_t>(size));
+    if (editor.read_segment(kApp1, found, payload.data(), static_cast<uint32_t>(size)) != size) payload.clear();
+    return payload;
+}
+
 // Rewrites the metadata and audio segments of an unedited JPEG in place.
 int save_in_place(p_ImageSource& image, p_filenode* file) {
     p_filestream stream(file);
@@ -115,7 +131,11 @@ int save_encoded(p_ImageSource& image, p_filenode* file, bool is_jpeg, const Sav
     p_string folder = p_temporaryfolder();
     auto temporary = platform::create_unique_file(folder.view(), u"OLM");
     if (!temporary) return P_NOT_OPEN;
-    int status = write_jpeg(image, *temporary, quality, false);
+    // A JPEG's own Exif payload is carried into the new file, updated in
+    // place, so the maker note, GPS and Interop data stay valid.
+    std::vector<uint8_t> original_exif;
+    if (is_jpeg) original_exif = exif_payload(file);
+    int status = write_jpeg(image, *temporary, quality, false, &original_exif);
     if (decoded_here && !(image.changes() & kChangedBitmap)) image.release(kReleaseWholeImage);
     if (status < 0) {
         platform::delete_file(*temporary);

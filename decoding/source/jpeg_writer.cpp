@@ -2,6 +2,7 @@
 
 #include "decoding/jpeg_library.h"
 #include "metadata/annotation.h"
+#include "metadata/exif_update.h"
 #include "metadata/fpxr_audio_set.h"
 #include "qelvio/p_fileops.h"
 
@@ -11,6 +12,7 @@ namespace qelvio::decoding {
 namespace {
 
 constexpr std::size_t kDestinationBufferSize = 4096;
+constexpr uint16_t kTagOrientation = 274, kTagPixelXDimension = 40962;
 
 // Collects 4096 bytes and writes them to the file each time the buffer is
 // full; a failed write is a library error.
@@ -130,7 +132,55 @@ int write_jpeg_bitmap(const imaging::Dib& bitmap, std::u16string_view destinatio
     return write_file(bitmap, destination, quality, {});
 }
 
-int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode) {
+namespace {
+
+// The Exif payload for a picture encoded anew from one whose file had
+// `original` (empty when none): see write_jpeg.
+std::vector<uint8_t> exif_for_new_picture(const metadata::ExifTagList& tags, const imaging::Dib& bitmap,
+                                          const std::vector<uint8_t>& original) {
+    metadata::ExifTagList edited;
+    edited.merge(tags);
+    const uint32_t size[2] = {static_cast<uint32_t>(imaging::DibWidth(bitmap)),
+                              static_cast<uint32_t>(imaging::DibHeight(bitmap))};
+    for (int i = 0; i < 2; ++i) {
+        metadata::ExifTag* dimension = edited.find(static_cast<uint16_t>(kTagPixelXDimension + i), metadata::kExifGroupExif);
+        if (!dimension) continue;
+        if (dimension->type() == metadata::kExifShort && size[i] > 0xFFFF) {
+            metadata::ExifTag wider;
+            wider.set_shape(dimension->tag(), metadata::kExifLong, 1);
+            wider.set_32bit(0, size[i]);
+            edited.add(wider, true, metadata::kExifGroupExif);
+        } else if (dimension->count() != 1 || !(dimension->type() == metadata::kExifShort
+                                                    ? dimension->set_16bit(0, static_cast<uint16_t>(size[i]))
+                                                    : dimension->set_32bit(0, size[i]))) {
+            metadata::ExifTag fresh;
+            fresh.set_shape(dimension->tag(), metadata::kExifLong, 1);
+            fresh.set_32bit(0, size[i]);
+            edited.add(fresh, true, metadata::kExifGroupExif);
+        }
+    }
+    if (metadata::ExifTag* orientation = edited.find(kTagOrientation, metadata::kExifGroupPrimary)) {
+        uint32_t value = 0;
+        if (!orientation->get_small(0, value) || value != 1) {
+            metadata::ExifTag upright;
+            upright.set_shape(kTagOrientation, metadata::kExifShort, 1);
+            upright.set_16bit(0, 1);
+            edited.add(upright, true, metadata::kExifGroupPrimary);
+        }
+    }
+    std::vector<uint8_t> payload;
+    if (!original.empty()) {
+        int update = metadata::update_exif_payload(original, edited, payload);
+        if (update == metadata::kExifUnchanged) payload = original;
+        if (update >= 0 && metadata::drop_thumbnail_directory(payload) >= 0) return payload;
+    }
+    return edited.total_size() > 0 ? metadata::serialize_for_jpeg(edited) : std::vector<uint8_t>{};
+}
+
+}  // namespace
+
+int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode,
+               const std::vector<uint8_t>* original_exif) {
     if (thumbnail_mode) {
         const imaging::Dib* thumbnail = image.thumbnail_bitmap();
         return thumbnail ? write_jpeg_bitmap(*thumbnail, destination, quality) : P_FAILED;
@@ -146,8 +196,9 @@ int write_jpeg(p_ImageSource& image, std::u16string_view destination, int qualit
     if (bitmap) {
         Markers markers;
         status = P_OK;
-        if (metadata::ExifTagList* tags = image.tag_list(); tags && tags->total_size() > 0)
-            markers.exif = metadata::serialize_for_jpeg(*tags);
+        if (metadata::ExifTagList* tags = image.tag_list();
+            tags && (tags->total_size() > 0 || (original_exif && !original_exif->empty())))
+            markers.exif = exif_for_new_picture(*tags, *bitmap, original_exif ? *original_exif : std::vector<uint8_t>{});
         if (const std::vector<uint8_t>* audio = image.audio()) {
             metadata::FpxrAudioSet set;
             if (set.build(audio->data(), audio->size()) < 0) status = P_NO_MEMORY;

@@ -16,7 +16,18 @@ inline constexpr int kThumbnailQuality = 90;
 // complete. 0; -3 when the temporary file cannot be made; -12 when a
 // format conversion runs out of memory; -100 for an encoder or write
 // failure, or no bitmap to write.
-int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode);
+//
+// With the Exif payload of the file the picture came from (original_exif),
+// the new file's Exif segment is that payload updated in place, so the
+// maker note, GPS and Interop directories and every unedited value keep
+// their bytes and offsets: only the edited entries change, the pixel
+// dimensions (40962, 40963) take the new picture's size, the orientation
+// (274) becomes 1 since the pixels are stored as this program shows them,
+// and the old thumbnail directory (IFD1) goes, since its picture shows what
+// the image no longer is. A payload that cannot be updated this way is
+// replaced by the list written anew.
+int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode,
+               const std::vector<uint8_t>* original_exif = nullptr);
 
 // Encodes a bitmap alone (no metadata) into a JPEG file at the device path
 // destination, through a temporary file as above. Thread-safe: it touches

@@ -124,7 +124,7 @@ inline std::string in_quotes(const std::string& path) { return "'" + path + "'";
 
 // Makes `path` a camera-like JPEG (640 x 480) with Exif in the byte order
 // "MM" or "II". The description is "original description text here".
-inline bool make_camera_jpeg(const std::string& path, const std::string& order) {
+inline bool make_camera_jpeg(const std::string& path, const std::string& order, int orientation = 1) {
     std::string thumb = path + ".thumb.jpg", icc = path + ".icc", note = path + ".mn";
     write_file(icc, icc_profile(3000));
     Bytes placeholder(kMakerNotePlaceholder, kMakerNotePlaceholder + sizeof kMakerNotePlaceholder - 1);
@@ -134,7 +134,7 @@ inline bool make_camera_jpeg(const std::string& path, const std::string& order) 
               run("convert -size 160x120 plasma:fractal -seed 2 -quality 80 " + in_quotes(thumb)) &&
               run("exiftool -q -q -n -overwrite_original -ExifByteOrder=" + order +
                   " -Make=Canon '-Model=Canon EOS 5D' '-ImageDescription=original description text here'"
-                  " '-Artist=Ann Painter' -Orientation=1 -XResolution=300 -YResolution=300 -ResolutionUnit=2"
+                  " '-Artist=Ann Painter' -Orientation=" + std::to_string(orientation) + " -XResolution=300 -YResolution=300 -ResolutionUnit=2"
                   " -ExposureTime=0.004 -FNumber=2.8 -ISO=200 '-DateTimeOriginal=2024:05:01 10:20:30'"
                   " -ExifImageWidth=640 -ExifImageHeight=480"
                   " -GPSLatitude=12.5 -GPSLatitudeRef=N -GPSLongitude=45.25 -GPSLongitudeRef=E"

@@ -7,6 +7,7 @@
 #include "metadata/tests/camera_jpeg.h"
 #include "storage/tests/device_fixture.h"
 
+#include <cstring>
 #include <functional>
 
 namespace qd = qelvio::decoding;
@@ -153,6 +154,84 @@ TEST_F(MetadataSaving, AReencodedImageKeepsItsReadableNote) {
     EXPECT_EQ(command_output("identify -format '%wx%h' " + in_quotes(local("cam.jpg"))), "64x48");
     EXPECT_EQ(audio_stream(), std::string(wav.begin(), wav.end()));
     EXPECT_EQ(command_output("exiftool -q -q -warning -a " + in_quotes(local("cam.jpg")) + " | grep -i fpxr"), "");
+}
+
+// The listing lines of the given groups (exiftool's "[group]" or exiv2's
+// "Exif.group." prefixes).
+std::vector<std::string> lines_of(const std::vector<std::string>& lines, const std::vector<std::string>& prefixes) {
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        if (std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& p) { return l.rfind(p, 0) == 0; }))
+            out.push_back(l);
+    return out;
+}
+
+TEST_F(MetadataSaving, AnEditedPictureKeepsTheCamerasExifValid) {
+    // A camera file turned on its side (orientation 6), its picture cropped
+    // and its description lengthened, then saved: the picture is encoded
+    // anew and the file's own Exif payload goes with it.
+    for (const char* order : {"MM", "II"}) {
+        SCOPED_TRACE(order);
+        ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), order, 6));
+        Bytes before = read_file(local("cam.jpg"));
+        std::string old_thumbnail = command_output("exiftool -b -ThumbnailImage " + in_quotes(local("cam.jpg")));
+        ASSERT_GT(old_thumbnail.size(), 1000u);
+        auto tags_before = exiftool_tags(local("cam.jpg"));
+        auto exiv2_before = exiv2_tags(local("cam.jpg"));
+        auto warnings_before = validation_warnings(local("cam.jpg"));
+        {
+            qd::p_ImageSource image(irl(u"\\cam.jpg"));
+            ASSERT_EQ(image.set_mode(qd::kModeEditing), 0);
+            const qelvio::imaging::Dib* whole = image.whole_image();
+            ASSERT_NE(whole, nullptr);
+            auto cropped = std::make_unique<qelvio::imaging::Dib>();
+            ASSERT_TRUE(qelvio::imaging::DibCreate(*cropped, 320, 200, 24, 0));
+            for (int y = 0; y < 200; ++y)
+                std::memcpy(qelvio::imaging::DibRow(*cropped, y), qelvio::imaging::DibRow(*whole, y + 100), 320 * 3);
+            image.replace_whole_image(std::move(cropped));
+            qm::apply_annotation_text(*image.tag_list(), qm::kTagImageDescription,
+                                      u"A description longer than the camera's, written with the new picture");
+            ASSERT_EQ(qd::save_image(image, {}), 0);
+        }
+        Bytes after = read_file(local("cam.jpg"));
+        EXPECT_EQ(command_output("identify -format '%wx%h' " + in_quotes(local("cam.jpg"))), "320x200");
+        EXPECT_EQ(command_output("djpeg -pnm " + in_quotes(local("cam.jpg")) + " 2>&1 >/dev/null"), "");
+        auto tags_after = exiftool_tags(local("cam.jpg"));
+        // The maker note, GPS and Interop values read as before, by both tools.
+        EXPECT_EQ(lines_of(tags_after, {"[Canon]", "[GPS]", "[InteropIFD]"}),
+                  lines_of(tags_before, {"[Canon]", "[GPS]", "[InteropIFD]"}));
+        auto exiv2_after = exiv2_tags(local("cam.jpg"));
+        EXPECT_EQ(lines_of(exiv2_after, {"Exif.Canon", "Exif.GPSInfo.", "Exif.Iop."}),
+                  lines_of(exiv2_before, {"Exif.Canon", "Exif.GPSInfo.", "Exif.Iop."}));
+        ASSERT_FALSE(lines_of(exiv2_before, {"Exif.Canon"}).empty());
+        // Every other Exif value is unchanged but the edited ones, the
+        // picture's size, its orientation and the dropped thumbnail.
+        auto [added, gone] = difference(lines_of(tags_before, {"[IFD0]", "[ExifIFD]", "[IFD1]"}),
+                                        lines_of(tags_after, {"[IFD0]", "[ExifIFD]", "[IFD1]"}));
+        EXPECT_EQ(added, (std::vector<std::string>{
+                             "[ExifIFD]       ExifImageHeight                 : 200",
+                             "[ExifIFD]       ExifImageWidth                  : 320",
+                             "[IFD0]          ImageDescription                : A description longer than the "
+                             "camera's, written with the new picture",
+                             "[IFD0]          Orientation                     : 1"}));
+        for (const std::string& line : gone)
+            EXPECT_TRUE(line.rfind("[IFD1]", 0) == 0 || line.find("ExifImage") != std::string::npos ||
+                        line.find("ImageDescription") != std::string::npos ||
+                        line.find("Orientation") != std::string::npos)
+                << "gone: " << line;
+        EXPECT_FALSE(lines_of(gone, {"[IFD1]"}).empty());
+        // The old thumbnail showed the uncropped picture: none of it is left.
+        EXPECT_EQ(command_output("exiftool -b -ThumbnailImage " + in_quotes(local("cam.jpg"))), "");
+        EXPECT_FALSE(contains(after, old_thumbnail.substr(200, 64)));
+        for (const std::string& w : validation_warnings(local("cam.jpg")))
+            EXPECT_TRUE(warnings_before.count(w)) << "new warning: " << w;
+        // The maker note is byte for byte at its old offset from the TIFF header.
+        std::string b(before.begin(), before.end()), a(after.begin(), after.end());
+        std::size_t tiff_b = b.find(std::string("Exif\0\0", 6)), tiff_a = a.find(std::string("Exif\0\0", 6));
+        std::size_t note_b = b.find("IMG:EOS 5D JPEG"), note_a = a.find("IMG:EOS 5D JPEG");
+        ASSERT_NE(note_a, std::string::npos);
+        EXPECT_EQ(note_a - tiff_a, note_b - tiff_b);
+    }
 }
 
 TEST_F(MetadataSaving, AJpegWithoutAppSegmentsCanBeAnnotated) {
