@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     image_limits.tiles = limits.tiles;
     p_mcp mcp;
     std::u16string thumbnail_folder = shell::well_known_folder(shell::kThumbnailFolder).value_or(u"\\tmp");
-    thumbnails::p_thumbcache cache(thumbnail_folder, image_limits);
+    thumbnails::p_thumbcache cache(thumbnail_folder, image_limits, thumbnails::kDesktopStored);
     mcp.setcachehooks(&cache);
 
     int code = 0;
