@@ -40,28 +40,31 @@ int BmpDecoder::parse_header() {
         bits_ = le16(info + 10);
         compression_ = kPlain;
         colours_used_ = 0;
-    } else if (header_size_ == 40 || header_size_ == 64 || header_size_ == 108 ||
-               header_size_ == 124) {
-        // 108 and 124 (version 4 and 5 headers) start with the 40-byte
-        // layout and are common in files written by today's programs.
+    } else if (header_size_ == 40 || header_size_ == 52 || header_size_ == 56 || header_size_ == 64 ||
+               header_size_ == 108 || header_size_ == 124) {
+        // 52 and 56 (the 40-byte header followed by its three or four
+        // masks), 108 and 124 (version 4 and 5 headers) start with the
+        // 40-byte layout; the last two are common in files written by
+        // today's programs.
         width_ = static_cast<std::int32_t>(le32(info + 4));
         height_ = static_cast<std::int32_t>(le32(info + 8));
         bits_ = le16(info + 14);
         compression_ = le32(info + 16);
         colours_used_ = le32(info + 32);
     } else {
-        return kDecodeCorrupt;
+        return refuse(kDecodeCorrupt, kReasonBmpKind);
     }
+    // The file is a BMP from here on: a refusal says why.
     static constexpr std::uint16_t valid_bits[] = {1, 4, 8, 15, 16, 24, 32};
     if (std::find(std::begin(valid_bits), std::end(valid_bits), bits_) == std::end(valid_bits))
-        return kDecodeCorrupt;
-    if (compression_ > kBitFields) return kDecodeCorrupt;
+        return refuse(kDecodeCorrupt, kReasonBmpKind);
+    if (compression_ > kBitFields) return refuse(kDecodeCorrupt, kReasonBmpKind);
     // Each compression belongs to its bit depths; any other pairing would
     // write pixels of the wrong size.
     if ((compression_ == kRle8 && bits_ != 8) || (compression_ == kRle4 && bits_ != 4) ||
         (compression_ == kBitFields && bits_ != 16 && bits_ != 32))
-        return kDecodeCorrupt;
-    if (width_ <= 0 || height_ == 0 || height_ == INT32_MIN) return kDecodeCorrupt;
+        return refuse(kDecodeCorrupt, kReasonBmpKind);
+    if (width_ <= 0 || height_ == 0 || height_ == INT32_MIN) return refuse(kDecodeCorrupt, kReasonBmpSize);
 
     facts_ = {};
     facts_.format = kFormatBmp;
@@ -119,8 +122,7 @@ int BmpDecoder::prepare() {
     if (bits_ == 16 || bits_ == 32) {
         std::uint32_t masks[3];
         if (compression_ == kBitFields) {
-            std::uint32_t at = header_size_ == 108 || header_size_ == 124 ? 14 + 40
-                                                                           : 14 + header_size_;
+            std::uint32_t at = header_size_ == 40 || header_size_ == 64 ? 14 + header_size_ : 14 + 40;
             std::uint8_t m[12];
             if (reader_.seek(at) || reader_.read(m, 12)) return kDecodeTruncated;
             for (int i = 0; i < 3; ++i) masks[i] = le32(m + 4 * i);

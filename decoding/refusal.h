@@ -9,5 +9,11 @@ namespace qelvio::decoding {
 inline constexpr int kReasonLzwTiff = 35200;
 // "The image is larger than the file could describe; it was not decoded."
 inline constexpr int kReasonImplausibleSize = 35201;
+// "TIFF samples of this kind (floating-point or signed) are not supported."
+inline constexpr int kReasonTiffSampleFormat = 35202;
+// "This kind of BMP file (its header, bit depth or compression) is not supported."
+inline constexpr int kReasonBmpKind = 35203;
+// "The BMP file gives no valid image size."
+inline constexpr int kReasonBmpSize = 35204;
 
 }  // namespace qelvio::decoding

@@ -8,6 +8,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -167,9 +168,12 @@ int TiffDecoder::read_facts() {
     TIFFGetField(tif_, TIFFTAG_PHOTOMETRIC, &photometric);
     photometric_ = photometric;
 
+    signed_samples_ = false;
+    std::uint16_t sample_format = 1;
     if (compression >= 2 && compression <= 4) {
         bits_ = 1, samples_ = 1;
     } else {
+        TIFFGetFieldDefaulted(tif_, TIFFTAG_SAMPLEFORMAT, &sample_format);
         std::uint16_t bits = 1, samples = 1, planar = 1;
         TIFFGetFieldDefaulted(tif_, TIFFTAG_BITSPERSAMPLE, &bits);
         TIFFGetFieldDefaulted(tif_, TIFFTAG_SAMPLESPERPIXEL, &samples);
@@ -206,6 +210,15 @@ int TiffDecoder::read_facts() {
     // Samples that do not fit the photometric interpretation (three samples
     // called grey, one sample called RGB) cannot be converted row by row.
     if ((channels_ == 1 && samples_ > 2) || (channels_ == 3 && samples_ < 3)) rgba_ = true;
+    // Signed samples run from the most negative value (black) to the most
+    // positive (white); the scanline path shifts them into the unsigned
+    // range. Floating-point samples, and signed ones the RGBA reader would
+    // take for unsigned, cannot be shown right.
+    if (sample_format == 2 && !rgba_ && (bits_ == 8 || bits_ == 16)) {
+        signed_samples_ = true;
+    } else if (sample_format != 1 && sample_format != 4) {
+        return refuse(kDecodeNotSupported, kReasonTiffSampleFormat);
+    }
     if (rgba_) {
         char message[1024];
         if (!TIFFRGBAImageOK(tif_, message)) return kDecodeFailed;
@@ -349,6 +362,19 @@ int TiffDecoder::produce_row(std::uint8_t* out) {
     if (r % row_step_ == 0) {
         if (TIFFReadScanline(tif_, scanline_.data(), scanlines_read_, 0) < 0) return kDecodeCorrupt;
         ++scanlines_read_;
+        if (signed_samples_) {
+            // Flipping the sign bit adds half the range: -32768 becomes 0,
+            // 0 the middle, 32767 the top. libtiff hands over samples in
+            // the machine's byte order.
+            const std::size_t count = std::size_t{width_} * samples_;
+            std::uint8_t* p = scanline_.data();
+            if (bits_ == 8) {
+                for (std::size_t i = 0; i < count; ++i) p[i] ^= 0x80;
+            } else {
+                const std::size_t high = std::endian::native == std::endian::little ? 1 : 0;
+                for (std::size_t i = 0; i < count; ++i) p[2 * i + high] ^= 0x80;
+            }
+        }
     }
     const std::uint8_t* s = scanline_.data();
     std::uint8_t* tmp = row_.data();

@@ -73,6 +73,8 @@ private:
     PageInfo page_{};
     std::uint32_t width_ = 0, height_ = 0;  // height_: the directory's own rows
     std::uint16_t compression_ = 0, photometric_ = 0, bits_ = 1, samples_ = 1;
+    // Samples stored as two's-complement integers (sample format 2).
+    bool signed_samples_ = false;
     bool rgba_ = false;
     bool top_down_ = false, mirrored_ = false;
     std::uint32_t row_step_ = 1;

@@ -1,6 +1,7 @@
 #include "decoding/bmp_decoder.h"
 
 #include "decoding/bitmap_output.h"
+#include "decoding/refusal.h"
 #include "decoding/tests/test_support.h"
 
 #include <gtest/gtest.h>
@@ -286,18 +287,24 @@ TEST(BmpDecoder, BadFilesFailWithTheirStatus) {
     good.bits = 1;
     good.pixels.assign(8, 1);
     good.palette = {0, 0xFFFFFF};
+    // reason: what a BMP that cannot be read says about itself (0: nothing,
+    // the file is not a BMP or fails later).
     struct Case {
         const char* name;
         std::function<void(std::vector<std::uint8_t>&)> spoil;
         int status;
+        int reason = 0;
     } cases[] = {
         {"signature", [](auto& b) { b[0] = 'X'; }, kDecodeCorrupt},
-        {"header size 50", [](auto& b) { b[14] = 50; }, kDecodeCorrupt},
-        {"bit count 7", [](auto& b) { b[28] = 7; }, kDecodeCorrupt},
+        {"header size 50", [](auto& b) { b[14] = 50; }, kDecodeCorrupt, kReasonBmpKind},
+        {"header size 16 (short OS/2 header)", [](auto& b) { b[14] = 16; }, kDecodeCorrupt, kReasonBmpKind},
+        {"bit count 7", [](auto& b) { b[28] = 7; }, kDecodeCorrupt, kReasonBmpKind},
+        {"bit count 2", [](auto& b) { b[28] = 2; }, kDecodeCorrupt, kReasonBmpKind},
         {"bit count 15 (opens, cannot decode)", [](auto& b) { b[28] = 15; }, kDecodeCorrupt},
-        {"compression 4", [](auto& b) { b[30] = 4; }, kDecodeCorrupt},
-        {"run length with 24 bits", [](auto& b) { b[28] = 24, b[30] = 1; }, kDecodeCorrupt},
-        {"zero width", [](auto& b) { std::memset(&b[18], 0, 4); }, kDecodeCorrupt},
+        {"compression 4", [](auto& b) { b[30] = 4; }, kDecodeCorrupt, kReasonBmpKind},
+        {"run length with 24 bits", [](auto& b) { b[28] = 24, b[30] = 1; }, kDecodeCorrupt, kReasonBmpKind},
+        {"zero width", [](auto& b) { std::memset(&b[18], 0, 4); }, kDecodeCorrupt, kReasonBmpSize},
+        {"negative width", [](auto& b) { std::memset(&b[18], 0xFF, 4); }, kDecodeCorrupt, kReasonBmpSize},
         {"header cut", [](auto& b) { b.resize(40); }, kDecodeTruncated},
         {"pixels cut", [](auto& b) { b.resize(b.size() - 3); }, kDecodeTruncated},
         {"pixel offset past end", [](auto& b) { b[11] = 0x40; }, kDecodeTruncated},
@@ -315,10 +322,34 @@ TEST(BmpDecoder, BadFilesFailWithTheirStatus) {
         int st = d.open(nullptr);
         if (st == 0) st = d.PageDecode(DecodeRequest{}, result);
         EXPECT_EQ(st, c.status);
+        EXPECT_EQ(d.failure_reason(), c.reason);
         if (st != 0) {
             EXPECT_EQ(result.bitmap, nullptr);
         }
         release_decode_result(result);
+    }
+}
+
+// Headers of 52 and 56 bytes are the 40-byte header followed by its masks
+// (three, or four with alpha): the same pixels as the 40-byte file.
+TEST(BmpDecoder, HeadersWithTheirMasksInside) {
+    BmpLayout s;
+    s.width = 3, s.height = 2, s.bits = 32, s.compression = 3;
+    s.masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};  // red, green, blue, alpha
+    for (std::uint32_t i = 0; i < 6; ++i) put(s.pixels, 0x10203040u * (i + 1), 4);
+    const auto forty = make_bmp(s);
+    Decoded base;
+    test::decode_bytes(forty, DecodeRequest{}, base);
+    ASSERT_EQ(base.status, 0);
+    EXPECT_EQ(base.picture().channel(0, 1, 0), 0x30);  // first stored row is the bottom one
+    for (std::uint8_t size : {52, 56}) {
+        SCOPED_TRACE(size);
+        auto bytes = forty;
+        bytes[14] = size;
+        Decoded d;
+        test::decode_bytes(bytes, DecodeRequest{}, d);
+        ASSERT_EQ(d.status, 0);
+        EXPECT_EQ(test::difference(d.picture(), base.picture()), "");
     }
 }
 

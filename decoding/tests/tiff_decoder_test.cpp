@@ -138,6 +138,56 @@ TEST(TiffDecoder, WhiteIsZeroTableAndTwoBitPages) {
     EXPECT_EQ(greys, (std::vector<std::uint8_t>{0, 85, 170, 255, 255, 170, 85, 0}));
 }
 
+// Signed samples (sample format 2) run from the most negative value, black,
+// to the most positive, white, as ImageMagick shows 16-bit grey ones (it
+// reads 8-bit and colour signed samples as unsigned); floating-point
+// samples are refused with their reason.
+TEST(TiffDecoder, SignedAndFloatingPointSamples) {
+    test::TempDir dir;
+    struct Case {
+        const char* name;
+        std::uint16_t bits, samples, photometric;
+        std::vector<std::uint8_t> pixels;  // little-endian samples
+        std::vector<std::uint8_t> reds;
+        bool magick = false;
+    } cases[] = {
+        {"grey 16-bit", 16, 1, 1, {0x00, 0x80, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x7F}, {0, 127, 128, 255}, true},
+        {"grey 8-bit", 8, 1, 1, {0x80, 0xFF, 0x00, 0x7F}, {0, 127, 128, 255}},
+        {"rgb 16-bit", 16, 3, 2,
+         {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+          0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x80},
+         {0, 128, 127, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TiffLayout s;
+        s.height = 1;
+        s.bits = c.bits, s.samples = c.samples, s.photometric = c.photometric;
+        s.extra = {{339, 2}};
+        s.pixels = c.pixels;
+        const auto bytes = make_tiff(s);
+        Decoded d;
+        test::decode_bytes(bytes, DecodeRequest{}, d);
+        ASSERT_EQ(d.status, 0);
+        const Picture p = d.picture();
+        std::vector<std::uint8_t> reds;
+        for (int x = 0; x < p.width; ++x) reds.push_back(p.channel(x, 0, 0));
+        EXPECT_EQ(reds, c.reds);
+        if (!c.magick) continue;
+        write_file(dir.path("signed.tif"), bytes);
+        EXPECT_EQ(test::difference(p, test::magick_picture(dir.path("signed.tif")), 1), "");
+    }
+    TiffLayout f;
+    f.height = 1;
+    f.bits = 32;
+    f.extra = {{339, 3}};
+    f.pixels.assign(16, 0);
+    const auto floats = make_tiff(f);
+    auto d = decoder_for(floats);
+    EXPECT_EQ(d->open(nullptr), kDecodeNotSupported);
+    EXPECT_EQ(d->failure_reason(), kReasonTiffSampleFormat);
+}
+
 TEST(TiffDecoder, OrientationFlips) {
     TiffLayout s;
     s.width = 3, s.height = 2, s.samples = 3, s.photometric = 2;
