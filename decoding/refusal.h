@@ -15,5 +15,9 @@ inline constexpr int kReasonTiffSampleFormat = 35202;
 inline constexpr int kReasonBmpKind = 35203;
 // "The BMP file gives no valid image size."
 inline constexpr int kReasonBmpSize = 35204;
+// "This TIFF compression is not supported."
+inline constexpr int kReasonTiffCompression = 35205;
+// "The TIFF file's arrangement of samples is not supported."
+inline constexpr int kReasonTiffLayout = 35206;
 
 }  // namespace qelvio::decoding

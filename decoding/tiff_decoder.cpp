@@ -161,7 +161,7 @@ int TiffDecoder::read_facts() {
     if (compression == 5) {
         if (!exif_thumbnail_) return refuse(kDecodeNoDecoder, kReasonLzwTiff);
     } else if (!accepted_compression(compression)) {
-        return kDecodeNoDecoder;
+        return refuse(kDecodeNoDecoder, kReasonTiffCompression);
     }
     if (compression == 34676 || compression == 34677) rgba_ = true;
     std::uint16_t photometric = 0;
@@ -221,7 +221,7 @@ int TiffDecoder::read_facts() {
     }
     if (rgba_) {
         char message[1024];
-        if (!TIFFRGBAImageOK(tif_, message)) return kDecodeFailed;
+        if (!TIFFRGBAImageOK(tif_, message)) return refuse(kDecodeFailed, kReasonTiffLayout);
         // libtiff's RGBA reader applies the orientation itself.
         top_down_ = mirrored_ = false;
     }

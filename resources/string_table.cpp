@@ -77,6 +77,8 @@ constexpr Entry table[] = {
     {35202, u"TIFF samples of this kind (floating-point or signed) are not supported."},
     {35203, u"This kind of BMP file (its header, bit depth or compression) is not supported."},
     {35204, u"The BMP file gives no valid image size."},
+    {35205, u"This TIFF compression is not supported."},
+    {35206, u"The TIFF file's arrangement of samples is not supported."},
     {35210, u"The audio note is too long to be stored in the image."},
     {35211, u"The sound can't be played."},
     {36864, u"Exif version"},

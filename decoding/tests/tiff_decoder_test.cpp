@@ -267,6 +267,28 @@ TEST(TiffDecoder, LzwOnlyAsExifThumbnail) {
     release_decode_result(result);
 }
 
+// Compressions outside the accepted list (Adobe Deflate, as ImageMagick
+// writes -compress Zip) and sample arrangements libtiff cannot read are
+// refused with their reason, not as a file no decoder knows.
+TEST(TiffDecoder, RefusalsSayWhy) {
+    test::TempDir dir;
+    test::write_ppm(dir.path("in.ppm"), 20, 10, pattern);
+    command_output("convert " + dir.path("in.ppm") + " -depth 8 -compress Zip " + dir.path("zip.tif"));
+    const auto zip = read_file(dir.path("zip.tif"));
+    ASSERT_NE(command_output("tiffinfo " + dir.path("zip.tif") + " 2>&1").find("AdobeDeflate"), std::string::npos);
+    auto deflate = decoder_for(zip);
+    EXPECT_EQ(deflate->open(nullptr), kDecodeNoDecoder);
+    EXPECT_EQ(deflate->failure_reason(), kReasonTiffCompression);
+
+    TiffLayout one_sample_rgb;  // photometric RGB with one sample: no RGBA reading
+    one_sample_rgb.photometric = 2;
+    one_sample_rgb.pixels.assign(8, 0x55);
+    const auto odd = make_tiff(one_sample_rgb);
+    auto layout = decoder_for(odd);
+    EXPECT_EQ(layout->open(nullptr), kDecodeFailed);
+    EXPECT_EQ(layout->failure_reason(), kReasonTiffLayout);
+}
+
 // A second directory holding a 160 × 120 preview of a 1600 × 1200 image
 // serves the 64 × 64 thumbnail; a 640 × 480 request gets the main image.
 TEST(TiffDecoder, ReducedSecondDirectory) {
