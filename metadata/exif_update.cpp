@@ -526,11 +526,18 @@ int drop_thumbnail_directory(std::vector<std::uint8_t>& payload) {
 int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTagList& edited,
                         std::vector<std::uint8_t>& out) {
     ExifTagList before;
-    if (original.empty() || !before.read(original.data(), original.size(), false)) {
-        // Nothing this program can read is there to keep.
-        if (original.empty() && edited.total_size() == 0) return kExifUnchanged;
+    if (original.empty()) {
+        if (edited.total_size() == 0) return kExifUnchanged;
         out = serialize_for_jpeg(edited);
         return out.empty() ? kExifCannotUpdate : kExifUpdated;
+    }
+    if (!before.read(original.data(), original.size(), false)) {
+        // A damaged payload (its first directory cannot be read whole) stays
+        // as it is when the list was not edited: other programs may still
+        // read parts of it. Storing an edit would mean writing a new payload
+        // in its place, losing those parts, so it is refused.
+        if (contained(edited, before) && contained(before, edited)) return kExifUnchanged;
+        return kExifCannotUpdate;
     }
     out = original;
     Update update(out, before.big_endian());

@@ -33,8 +33,10 @@ enum ExifUpdate : int {
 // (`original`, the bytes after the APP1 length field; empty when the file has
 // none). Entries are compared with those read from `original` as the image
 // source reads them (first entry of each tag and group). A file without
-// Exif data, or whose Exif data cannot be read, receives the whole list as
-// serialize_for_jpeg writes it.
+// Exif data receives the whole list as serialize_for_jpeg writes it. A
+// payload whose first directory cannot be read is left alone when the list
+// was not edited, and an edit of it is refused (kExifCannotUpdate): writing
+// a new payload would lose what other programs still read of the old one.
 int update_exif_payload(const std::vector<std::uint8_t>& original, const ExifTagList& edited,
                         std::vector<std::uint8_t>& out);
 

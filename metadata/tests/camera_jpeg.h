@@ -238,8 +238,11 @@ inline std::multiset<int> lost_segments(const Bytes& before, const Bytes& after)
     return changed_segments(after, before);
 }
 
+// Whether the bytes hold the needle's bytes (compared as unsigned bytes, so
+// that needles with bytes above 0x7F are found too).
 inline bool contains(const Bytes& haystack, const std::string& needle) {
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                       [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }) != haystack.end();
 }
 
 }  // namespace camera_jpeg

@@ -211,3 +211,27 @@ TEST_F(ExifUpdate, ShorterTextHasExactCount) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExifUpdateDamaged, ADamagedPayloadIsKeptOrTheEditRefused) {
+    // The first directory claims 32 entries, but the payload ends after
+    // three of them (a real file had this): other programs still read
+    // those three.
+    std::vector<std::uint8_t> damaged = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 32};
+    const std::uint8_t entries[] = {1, 0x12, 0, 3, 0, 0, 0, 1, 0, 1, 0, 0,   // orientation 1
+                                    1, 0x06, 0, 3, 0, 0, 0, 1, 0, 0, 0, 0,   // photometric 0
+                                    1, 0x28, 0, 3, 0, 0, 0, 1, 0, 2, 0, 0};  // inches
+    damaged.insert(damaged.end(), std::begin(entries), std::end(entries));
+    qm::ExifTagList list;
+    list.read(damaged.data(), damaged.size(), false);
+    std::vector<std::uint8_t> payload;
+    // Not edited (an audio note was embedded, say): left alone.
+    EXPECT_EQ(qm::update_exif_payload(damaged, list, payload), qm::kExifUnchanged);
+    // Edited: refused, since a new payload would replace what is readable.
+    qm::apply_annotation_text(list, qm::kTagArtist, u"Bea");
+    EXPECT_EQ(qm::update_exif_payload(damaged, list, payload), qm::kExifCannotUpdate);
+    EXPECT_TRUE(payload.empty());
+}
+
+}  // namespace

@@ -234,6 +234,26 @@ TEST_F(MetadataSaving, AnEditedPictureKeepsTheCamerasExifValid) {
     }
 }
 
+TEST_F(MetadataSaving, ADamagedExifSegmentIsNotReplaced) {
+    // An Exif segment whose first directory is cut short: embedding a note
+    // leaves it byte for byte; an annotation is refused and changes nothing.
+    ASSERT_TRUE(run("convert -size 200x150 plasma:fractal -seed 4 -quality 90 " + in_quotes(local("cam.jpg"))));
+    Bytes file = read_file(local("cam.jpg"));
+    std::string damaged("\xFF\xE1\x00\x2A" "Exif\0\0MM\0\x2A\0\0\0\x08\0\x20", 20);
+    const unsigned char entries[] = {1, 0x12, 0, 3, 0, 0, 0, 1, 0, 1, 0, 0, 1, 0x28, 0, 3, 0, 0, 0, 1, 0, 2, 0, 0};
+    damaged.append(reinterpret_cast<const char*>(entries), sizeof entries);
+    ASSERT_EQ(damaged.size(), 2u + 0x2A);
+    file.insert(file.begin() + 20, damaged.begin(), damaged.end());
+    write_file(local("cam.jpg"), file);
+    Bytes wav = sox_wav(1);
+    ASSERT_EQ(set_audio(wav), 0);
+    Bytes after = read_file(local("cam.jpg"));
+    EXPECT_TRUE(contains(after, damaged.substr(4)));  // the payload, as it was
+    EXPECT_EQ(audio_stream(), std::string(wav.begin(), wav.end()));
+    EXPECT_LT(annotate(u"hello"), 0);
+    EXPECT_EQ(read_file(local("cam.jpg")), after);
+}
+
 TEST_F(MetadataSaving, AJpegWithoutAppSegmentsCanBeAnnotated) {
     ASSERT_TRUE(run("convert -size 200x150 plasma:fractal -seed 4 -quality 90 " + in_quotes(local("scan.jpg"))));
     Bytes jfif = read_file(local("scan.jpg"));
