@@ -8,8 +8,7 @@
 
 namespace qelvio::find {
 
-TreeFindHost::TreeFindHost(p_mcp& tree, thumbnails::p_thumbcache& images, const p_irl& folder)
-    : mcp(tree), cache(images), shown(folder) {
+TreeFindHost::TreeFindHost(p_mcp& tree, const p_irl& folder) : mcp(tree), shown(folder) {
     load();
 }
 
@@ -58,12 +57,8 @@ p_irl TreeFindHost::item_locator(int index) const {
 }
 
 const metadata::ExifTagList* TreeFindHost::item_tags(int index) {
-    // Only one image's tag list is held at a time.
-    if (!tagged.isempty())
-        if (decoding::p_ImageSource* before = cache.getimage(tagged)) before->release(decoding::kReleaseTagList);
-    tagged = item_locator(index);
-    decoding::p_ImageSource* image = cache.getimage(tagged);
-    return image ? image->tag_list() : nullptr;
+    tagged = std::make_unique<decoding::p_ImageSource>(item_locator(index));
+    return tagged->tag_list();
 }
 
 }  // namespace qelvio::find

@@ -1,18 +1,22 @@
 // A FindHost over the file tree itself, listing a folder's image files as
 // the image list does (the plug-in manager's extensions, sorted by name
 // ignoring case). The command line searches through it; it also notes each
-// folder it was made to show.
+// folder it was made to show. Metadata is read through an image object of
+// its own for one file at a time, so a search through many thousand files
+// neither fills the thumbnail cache nor holds their tag lists.
 #pragma once
 
 #include "find/find_search.h"
-#include "thumbnails/p_thumbcache.h"
+#include "decoding/source/image_source.h"
+
+#include <memory>
 
 namespace qelvio::find {
 
 class TreeFindHost : public FindHost {
 public:
     // Shows `folder` at once.
-    TreeFindHost(p_mcp& tree, thumbnails::p_thumbcache& images, const p_irl& folder);
+    TreeFindHost(p_mcp& tree, const p_irl& folder);
 
     p_irl shown_folder() override { return shown; }
     int item_count() override { return static_cast<int>(items.size()); }
@@ -35,10 +39,9 @@ private:
     void load();
 
     p_mcp& mcp;
-    thumbnails::p_thumbcache& cache;
     p_irl shown;
     std::vector<p_filenode*> items;
-    p_irl tagged;  // the image whose tag list was read last
+    std::unique_ptr<decoding::p_ImageSource> tagged;  // the image whose tag list was read last
 };
 
 }  // namespace qelvio::find

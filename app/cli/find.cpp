@@ -78,7 +78,7 @@ int run_find(const Args& args) {
     if (!node->isdirectory()) return report("find", P_INVALID_LOCATION, folder);
     p_irl start;
     node->getirl(start);
-    find::TreeFindHost host(session.tree(), session.cache(), start);
+    find::TreeFindHost host(session.tree(), start);
     find::FindSearch search(host);
     search.reset(criteria);
     if (criteria.select_all) {

@@ -24,19 +24,14 @@ struct Answer : platform::UserQuestion {
 
 class FindTree : public DeviceFixture {
 protected:
-    void SetUp() override {
-        DeviceFixture::SetUp();
-        cache = std::make_unique<thumbnails::p_thumbcache>(u"\\Thumbs");
-    }
     void TearDown() override {
         host.reset();
-        cache.reset();
         DeviceFixture::TearDown();
     }
     void open(const std::u16string& folder) {
         p_irl irl;
         irl.set(u"file", u"", folder.c_str());
-        host = std::make_unique<TreeFindHost>(*mcp, *cache, irl);
+        host = std::make_unique<TreeFindHost>(*mcp, irl);
         search = std::make_unique<FindSearch>(*host);
     }
     void criteria(FindFields fields) {
@@ -69,7 +64,6 @@ protected:
         return out;
     }
 
-    std::unique_ptr<thumbnails::p_thumbcache> cache;
     std::unique_ptr<TreeFindHost> host;
     std::unique_ptr<FindSearch> search;
     Answer question;
