@@ -23,13 +23,19 @@ void show_message(QWidget* parent, const QString& text, MessageIcon icon) {
     box.exec();
 }
 
-int MessageBoxQuestion::ask_yes_no_cancel(int string_id) {
-    QMessageBox box(QMessageBox::Question, string_text(57344), string_text(string_id),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_);
+int MessageBoxQuestion::ask_yes_no_cancel(int string_id) { return ask(string_id, {}, kButtonsYesNoCancel); }
+
+int MessageBoxQuestion::ask(int string_id, std::u16string_view argument, int buttons) {
+    QString text = string_text(string_id);
+    if (!argument.empty())
+        text.replace(QStringLiteral("%s"), QString::fromUtf16(argument.data(), static_cast<qsizetype>(argument.size())));
+    QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
+    if (buttons != kButtonsYesNo) shown |= QMessageBox::Cancel;
+    QMessageBox box(QMessageBox::Question, string_text(57344), text, shown, parent_);
     switch (box.exec()) {
     case QMessageBox::Yes: return kAnswerYes;
     case QMessageBox::No: return kAnswerNo;
-    default: return kAnswerCancel;
+    default: return buttons == kButtonsYesNo ? kAnswerNo : kAnswerCancel;
     }
 }
 

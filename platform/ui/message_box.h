@@ -16,12 +16,14 @@ enum class MessageIcon { information, exclamation, error, question };
 // Shows a message with an OK button; waits for the user.
 void show_message(QWidget* parent, const QString& text, MessageIcon icon);
 
-// The core's questions as message boxes with Yes, No and Cancel and the
-// question icon.
+// The core's questions as message boxes with the question icon, their
+// string-table text (an image's name in place of "%s") and the buttons asked
+// for.
 class MessageBoxQuestion : public UserQuestion {
 public:
     explicit MessageBoxQuestion(QWidget* parent) : parent_(parent) {}
     int ask_yes_no_cancel(int string_id) override;
+    int ask(int string_id, std::u16string_view argument, int buttons) override;
 
 private:
     QWidget* parent_;

@@ -322,5 +322,23 @@ TEST(MessageBoxQuestion, ButtonsGiveTheirAnswers) {
     }
 }
 
+// A question about one image names it and, asked with Yes and No, offers no
+// Cancel.
+TEST(MessageBoxQuestion, NamesTheImageAndShowsOnlyTheButtonsAsked) {
+    MessageBoxQuestion question(nullptr);
+    QString text;
+    bool has_cancel = true;
+    QTimer::singleShot(0, [&text, &has_cancel] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        has_cancel = box->button(QMessageBox::Cancel) != nullptr;
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(question.ask(35033, u"dsc00012.jpg", kButtonsYesNo), kAnswerNo);
+    EXPECT_TRUE(text.startsWith("The image 'dsc00012.jpg' cannot be sent")) << text.toStdString();
+    EXPECT_FALSE(has_cancel);
+}
+
 }  // namespace
 }  // namespace qelvio::platform
