@@ -8,11 +8,12 @@
 #include "qelvio/p_filestream.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace qelvio::decoding {
 namespace {
 
-constexpr uint8_t kApp1 = 0xE1;
+constexpr uint8_t kApp1 = 0xE1, kApp2 = 0xE2, kApp13 = 0xED;
 constexpr int kConvertQuestion = 35109;
 constexpr int kConversionQuality = 95;
 
@@ -36,20 +37,68 @@ int count_app1(const metadata::JpegSegmentEditor& editor) {
     return n;
 }
 
-// The payload of the file's Exif segment; empty when there is none or it
-// cannot be read.
-std::vector<uint8_t> exif_payload(p_filenode* file) {
+// Whether a segment of the original file goes unchanged into a new
+// encoding of its picture: the colour profile (split over APP2 chunks),
+// XMP (standard and extended) and the Photoshop resources with IPTC. What
+// describes the old encoding or points into the old file (JFIF, Adobe's
+// colour transform, the multi-picture index) and the audio segments (built
+// anew) are left behind.
+bool carried_over(uint8_t marker, const std::vector<uint8_t>& payload) {
+    auto starts_with = [&](std::string_view head) {
+        return payload.size() >= head.size() && std::memcmp(payload.data(), head.data(), head.size()) == 0;
+    };
+    using namespace std::string_view_literals;
+    switch (marker) {
+        case kApp1: return starts_with("http://ns.adobe.com/xap/1.0/\0"sv) ||
+                           starts_with("http://ns.adobe.com/xmp/extension/\0"sv);
+        case kApp2: return starts_with("ICC_PROFILE\0"sv);
+        case kApp13: return starts_with("Photoshop 3.0\0"sv);
+        default: return false;
+    }
+}
+
+// What a new encoding of a JPEG file's picture takes from the file.
+struct OriginalSegments {
+    std::vector<uint8_t> exif;  // the Exif payload; empty when none or unreadable
+    std::vector<CarriedSegment> carried;
+};
+
+// Reads the file's Exif payload and the physical segments carried_over
+// keeps, in file order. A segment that cannot be read is not carried.
+OriginalSegments original_segments(p_filenode* file) {
     p_filestream stream(file);
     metadata::JpegSegmentEditor editor(stream);
-    std::vector<uint8_t> payload;
-    if (editor.parse() < 0) return payload;
+    OriginalSegments out;
+    if (editor.parse() < 0) return out;
     int found = exif_segment(editor);
-    if (found < 0) return payload;
-    int32_t size = editor.read_segment(kApp1, found, nullptr, 0);
-    if (size <= 0) return payload;
-    payload.resize(static_cast<std::size_t>(size));
-    if (editor.read_segment(kApp1, found, payload.data(), static_cast<uint32_t>(size)) != size) payload.clear();
-    return payload;
+    if (found >= 0) {
+        int32_t size = editor.read_segment(kApp1, found, nullptr, 0);
+        if (size > 0) {
+            out.exif.resize(static_cast<std::size_t>(size));
+            if (editor.read_segment(kApp1, found, out.exif.data(), static_cast<uint32_t>(size)) != size)
+                out.exif.clear();
+        }
+    }
+    std::vector<int> numbers(256, 0);  // the next segment number of each marker
+    std::vector<uint8_t> payload;
+    for (int i = 0; i < static_cast<int>(editor.segments().size()); ++i) {
+        const metadata::JpegSegment& s = editor.segments()[static_cast<std::size_t>(i)];
+        int n = numbers[s.marker]++;
+        if (s.marker < 0xE0 || s.marker > 0xEF || s.pieces.empty()) continue;
+        if (s.marker == kApp1 && n == found) continue;
+        payload.resize(s.source_size);
+        if (editor.read_segment(s.marker, n, payload.data(), s.source_size) != static_cast<int32_t>(s.source_size) ||
+            !carried_over(s.marker, payload))
+            continue;
+        // Copied as the physical segments the file has.
+        std::size_t at = 0;
+        for (uint32_t piece : s.pieces) {
+            out.carried.push_back({s.marker, std::vector<uint8_t>(payload.begin() + static_cast<long>(at),
+                                                                  payload.begin() + static_cast<long>(at + piece))});
+            at += piece;
+        }
+    }
+    return out;
 }
 
 // Rewrites the metadata and audio segments of an unedited JPEG in place.
@@ -132,10 +181,11 @@ int save_encoded(p_ImageSource& image, p_filenode* file, bool is_jpeg, const Sav
     auto temporary = platform::create_unique_file(folder.view(), u"OLM");
     if (!temporary) return P_NOT_OPEN;
     // A JPEG's own Exif payload is carried into the new file, updated in
-    // place, so the maker note, GPS and Interop data stay valid.
-    std::vector<uint8_t> original_exif;
-    if (is_jpeg) original_exif = exif_payload(file);
-    int status = write_jpeg(image, *temporary, quality, false, &original_exif);
+    // place, so the maker note, GPS and Interop data stay valid; its colour
+    // profile, XMP and Photoshop resources go with it unchanged.
+    OriginalSegments original;
+    if (is_jpeg) original = original_segments(file);
+    int status = write_jpeg(image, *temporary, quality, false, &original.exif, &original.carried);
     if (decoded_here && !(image.changes() & kChangedBitmap)) image.release(kReleaseWholeImage);
     if (status < 0) {
         platform::delete_file(*temporary);

@@ -44,6 +44,7 @@ void term_destination(j_compress_ptr cinfo) {
 
 struct Markers {
     std::vector<uint8_t> exif;
+    const std::vector<CarriedSegment>* carried = nullptr;
     std::vector<std::vector<uint8_t>> audio;
 };
 
@@ -85,6 +86,12 @@ bool encode(const imaging::Dib& bitmap, uint32_t file, int quality, const Marker
         if (markers.exif.size() > 65533) ERREXIT(&cinfo, JERR_BAD_LENGTH);
         jpeg_write_marker(&cinfo, JPEG_APP0 + 1, markers.exif.data(), static_cast<unsigned>(markers.exif.size()));
     }
+    if (markers.carried)
+        for (const CarriedSegment& segment : *markers.carried) {
+            if (segment.payload.size() > 65533) ERREXIT(&cinfo, JERR_BAD_LENGTH);
+            jpeg_write_marker(&cinfo, segment.marker, segment.payload.data(),
+                              static_cast<unsigned>(segment.payload.size()));
+        }
     for (const std::vector<uint8_t>& segment : markers.audio)
         jpeg_write_marker(&cinfo, JPEG_APP0 + 2, segment.data(), static_cast<unsigned>(segment.size()));
     int height = imaging::DibHeight(bitmap);
@@ -180,7 +187,7 @@ std::vector<uint8_t> exif_for_new_picture(const metadata::ExifTagList& tags, con
 }  // namespace
 
 int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode,
-               const std::vector<uint8_t>* original_exif) {
+               const std::vector<uint8_t>* original_exif, const std::vector<CarriedSegment>* carried) {
     if (thumbnail_mode) {
         const imaging::Dib* thumbnail = image.thumbnail_bitmap();
         return thumbnail ? write_jpeg_bitmap(*thumbnail, destination, quality) : P_FAILED;
@@ -195,6 +202,7 @@ int write_jpeg(p_ImageSource& image, std::u16string_view destination, int qualit
     int status = P_FAILED;
     if (bitmap) {
         Markers markers;
+        markers.carried = carried;
         status = P_OK;
         if (metadata::ExifTagList* tags = image.tag_list();
             tags && (tags->total_size() > 0 || (original_exif && !original_exif->empty())))

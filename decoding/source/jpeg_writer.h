@@ -26,8 +26,17 @@ inline constexpr int kThumbnailQuality = 90;
 // and the old thumbnail directory (IFD1) goes, since its picture shows what
 // the image no longer is. A payload that cannot be updated this way is
 // replaced by the list written anew.
+//
+// carried holds physical segments of the original file (its colour
+// profile, XMP, Photoshop resources) written byte for byte, in order, after
+// the Exif segment and before the audio segments.
+struct CarriedSegment {
+    uint8_t marker = 0;            // an APPn marker
+    std::vector<uint8_t> payload;  // at most 65533 bytes: one physical segment
+};
 int write_jpeg(p_ImageSource& image, std::u16string_view destination, int quality, bool thumbnail_mode,
-               const std::vector<uint8_t>* original_exif = nullptr);
+               const std::vector<uint8_t>* original_exif = nullptr,
+               const std::vector<CarriedSegment>* carried = nullptr);
 
 // Encodes a bitmap alone (no metadata) into a JPEG file at the device path
 // destination, through a temporary file as above. Thread-safe: it touches

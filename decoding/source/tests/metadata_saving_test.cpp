@@ -291,3 +291,93 @@ TEST_F(MetadataSaving, AFileWithLargeIccProfileSurvivesAnAnnotation) {
 }
 
 }  // namespace
+
+TEST_F(MetadataSaving, AnEditedPictureKeepsTheFilesProfileXmpAndIptc) {
+    // A file with a 70 KB colour profile in libjpeg's APP2 chunks, XMP (also
+    // an extended XMP segment), IPTC in Photoshop's APP13, Adobe's colour
+    // transform segment and a multi-picture index, its picture cropped and
+    // saved: the profile, XMP and IPTC segments go over byte for byte, in
+    // their order, after the Exif segment; the two that describe the old
+    // encoding stay behind.
+    write_file(local("big.icc"), icc_profile(70000));
+    ASSERT_TRUE(run("convert -size 400x300 plasma:fractal -seed 5 ppm:- | cjpeg -rgb -quality 90 -icc " +
+                    in_quotes(local("big.icc")) + " > " + in_quotes(local("cam.jpg"))));
+    ASSERT_TRUE(run("exiftool -q -q -overwrite_original -Make=Canon '-Model=Canon EOS 5D' -Orientation#=6"
+                    " -ExifImageWidth=400 -ExifImageHeight=300 -GPSLatitude=12.5 -GPSLatitudeRef=N"
+                    " -XMP-dc:Title=Lake -XMP-dc:Subject=one -XMP-dc:Subject=two '-XMP-dc:Creator=Ann Painter'"
+                    " -IPTC:Keywords=alpha -IPTC:Keywords=beta -IPTC:City=Lakeside '-IPTC:Caption-Abstract=A caption' " +
+                    in_quotes(local("cam.jpg"))));
+    Bytes file = read_file(local("cam.jpg"));
+    auto physical = [](int marker, const std::string& payload) {
+        std::size_t length = payload.size() + 2;
+        return std::string{'\xFF', static_cast<char>(marker), static_cast<char>(length >> 8),
+                           static_cast<char>(length & 0xFF)} + payload;
+    };
+    std::string extended = physical(0xE1, std::string("http://ns.adobe.com/xmp/extension/\0", 35) +
+                                              "0123456789ABCDEF0123456789ABCDEF" + std::string("\0\0\0\x28\0\0\0\0", 8) +
+                                              "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>   ");
+    std::string mpf = physical(0xE2, std::string("MPF\0II*\0\x08\0\0\0\0\0\0\0\0\0", 18));
+    std::string s(file.begin(), file.end());
+    std::size_t adobe = s.find(std::string("\xFF\xEE\x00\x0E" "Adobe", 9));
+    ASSERT_NE(adobe, std::string::npos);
+    s.insert(adobe, extended + mpf);
+    write_file(local("cam.jpg"), Bytes(s.begin(), s.end()));
+    Bytes before = read_file(local("cam.jpg"));
+
+    // The physical APPn segments, as (marker, bytes).
+    auto app_segments = [](const Bytes& bytes) {
+        std::vector<std::pair<int, std::string>> out;
+        for (auto& segment : segments(bytes))
+            if (segment.first >= 0xE0 && segment.first <= 0xEF) out.push_back(segment);
+        return out;
+    };
+    auto is_exif = [](const std::pair<int, std::string>& segment) {
+        return segment.first == 0xE1 && segment.second.compare(4, 6, std::string("Exif\0\0", 6)) == 0;
+    };
+    std::vector<std::pair<int, std::string>> expected_carried;
+    for (auto& segment : app_segments(before))
+        if ((segment.first == 0xE1 && !is_exif(segment)) || segment.first == 0xED ||
+            (segment.first == 0xE2 && segment.second.compare(4, 12, std::string("ICC_PROFILE\0", 12)) == 0))
+            expected_carried.push_back(segment);
+    ASSERT_EQ(expected_carried.size(), 5u);  // APP13, XMP, extended XMP, two profile chunks
+    EXPECT_EQ(std::count_if(expected_carried.begin(), expected_carried.end(),
+                            [](auto& segment) { return segment.second.size() == 65535 + 2; }), 1);
+    auto listing = [&] {
+        return command_output("exiftool -a -G1 -s -XMP:all -IPTC:all " + in_quotes(local("cam.jpg")));
+    };
+    std::string listing_before = listing();
+    ASSERT_NE(listing_before.find("Lakeside"), std::string::npos);
+    ASSERT_NE(listing_before.find("Ann Painter"), std::string::npos);
+    auto warnings_before = validation_warnings(local("cam.jpg"));
+    {
+        qd::p_ImageSource image(irl(u"\\cam.jpg"));
+        ASSERT_EQ(image.set_mode(qd::kModeEditing), 0);
+        const qelvio::imaging::Dib* whole = image.whole_image();
+        ASSERT_NE(whole, nullptr);
+        auto cropped = std::make_unique<qelvio::imaging::Dib>();
+        ASSERT_TRUE(qelvio::imaging::DibCreate(*cropped, 240, 160, 24, 0));
+        for (int y = 0; y < 160; ++y)
+            std::memcpy(qelvio::imaging::DibRow(*cropped, y), qelvio::imaging::DibRow(*whole, y + 50), 240 * 3);
+        image.replace_whole_image(std::move(cropped));
+        ASSERT_EQ(qd::save_image(image, {}), 0);
+    }
+    Bytes after = read_file(local("cam.jpg"));
+    EXPECT_EQ(command_output("identify -format '%wx%h' " + in_quotes(local("cam.jpg"))), "240x160");
+    EXPECT_EQ(command_output("djpeg -pnm " + in_quotes(local("cam.jpg")) + " 2>&1 >/dev/null"), "");
+    EXPECT_EQ(command_output("exiftool -b -ICC_Profile " + in_quotes(local("cam.jpg"))),
+              command_output("cat " + in_quotes(local("big.icc"))));
+    EXPECT_EQ(listing(), listing_before);
+    for (const std::string& w : validation_warnings(local("cam.jpg")))
+        EXPECT_TRUE(warnings_before.count(w)) << "new warning: " << w;
+    // The new file's APPn segments: its own JFIF header, the Exif segment,
+    // then the carried ones exactly as they were; no Adobe or MPF segment.
+    auto after_segments = app_segments(after);
+    ASSERT_EQ(after_segments.size(), 2 + expected_carried.size());
+    EXPECT_EQ(after_segments[0].first, 0xE0);
+    EXPECT_EQ(after_segments[0].second.compare(4, 5, std::string("JFIF\0", 5)), 0);
+    EXPECT_TRUE(is_exif(after_segments[1]));
+    EXPECT_TRUE(std::equal(expected_carried.begin(), expected_carried.end(), after_segments.begin() + 2));
+    EXPECT_FALSE(contains(after, mpf.substr(4)));
+    EXPECT_EQ(command_output("exiftool -s3 -Orientation -ExifImageWidth " + in_quotes(local("cam.jpg"))),
+              "Horizontal (normal)\n240\n");
+}
