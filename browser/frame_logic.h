@@ -127,7 +127,7 @@ public:
     // layout for 65280, else one button.
     void set_viewer_command_visible(int id, bool flag);
     bool viewer_visible() const { return viewer_visible_; }
-    // Part 8.3's window changed: transfer_active says a transfer object
+    // The infrared window changed: transfer_active says a transfer object
     // exists and is active, window_visible whether its window is shown.
     void infrared_changed(bool transfer_active, bool window_visible);
 
