@@ -3,6 +3,7 @@
 // before. exiftool, exiv2, djpeg and jpegtran are the judges.
 #include "decoding/source/image_saver.h"
 #include "decoding/transform/lossless_transform_operation.h"
+#include "imaging/transform.h"
 #include "metadata/annotation.h"
 #include "metadata/tests/camera_jpeg.h"
 #include "storage/tests/device_fixture.h"
@@ -184,10 +185,8 @@ TEST_F(MetadataSaving, AnEditedPictureKeepsTheCamerasExifValid) {
             ASSERT_EQ(image.set_mode(qd::kModeEditing), 0);
             const qelvio::imaging::Dib* whole = image.whole_image();
             ASSERT_NE(whole, nullptr);
-            auto cropped = std::make_unique<qelvio::imaging::Dib>();
-            ASSERT_TRUE(qelvio::imaging::DibCreate(*cropped, 320, 200, 24, 0));
-            for (int y = 0; y < 200; ++y)
-                std::memcpy(qelvio::imaging::DibRow(*cropped, y), qelvio::imaging::DibRow(*whole, y + 100), 320 * 3);
+            auto cropped = qelvio::imaging::DibCrop(*whole, {0, 100, 320, 300});
+            ASSERT_NE(cropped, nullptr);
             image.replace_whole_image(std::move(cropped));
             qm::apply_annotation_text(*image.tag_list(), qm::kTagImageDescription,
                                       u"A description longer than the camera's, written with the new picture");
@@ -354,10 +353,8 @@ TEST_F(MetadataSaving, AnEditedPictureKeepsTheFilesProfileXmpAndIptc) {
         ASSERT_EQ(image.set_mode(qd::kModeEditing), 0);
         const qelvio::imaging::Dib* whole = image.whole_image();
         ASSERT_NE(whole, nullptr);
-        auto cropped = std::make_unique<qelvio::imaging::Dib>();
-        ASSERT_TRUE(qelvio::imaging::DibCreate(*cropped, 240, 160, 24, 0));
-        for (int y = 0; y < 160; ++y)
-            std::memcpy(qelvio::imaging::DibRow(*cropped, y), qelvio::imaging::DibRow(*whole, y + 50), 240 * 3);
+        auto cropped = qelvio::imaging::DibCrop(*whole, {0, 50, 240, 210});
+        ASSERT_NE(cropped, nullptr);
         image.replace_whole_image(std::move(cropped));
         ASSERT_EQ(qd::save_image(image, {}), 0);
     }
