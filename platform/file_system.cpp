@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -441,9 +442,27 @@ std::optional<uint64_t> file_time(std::u16string_view path) {
     if (!p) return std::nullopt;
     struct stat st {};
     if (::stat(p->c_str(), &st) != 0) return fail_errno(), std::nullopt;
-    constexpr uint64_t epoch_difference = 11644473600ull;  // seconds from 1601 to 1970
-    return (static_cast<uint64_t>(st.st_mtim.tv_sec) + epoch_difference) * 10000000ull +
-           static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+    return file_time_from_unix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
+namespace {
+constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
+}  // namespace
+
+uint64_t file_time_from_unix(int64_t seconds, int64_t nanoseconds) {
+    return static_cast<uint64_t>(seconds + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond +
+           static_cast<uint64_t>(nanoseconds) / 100;
+}
+
+int64_t unix_seconds_of_file_time(uint64_t file_time) {
+    return static_cast<int64_t>(file_time / kFileTimeUnitsPerSecond) - kSecondsFrom1601To1970;
+}
+
+uint64_t file_time_now() {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return file_time_from_unix(now.tv_sec, now.tv_nsec);
 }
 
 bool copy_file(std::u16string_view from, std::u16string_view to, bool fail_if_exists) {

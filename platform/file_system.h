@@ -81,6 +81,12 @@ bool flush_file(uint32_t handle);
 std::optional<int64_t> file_size(std::u16string_view path);
 // Modification time as a 64-bit file time (100 ns units since 1601).
 std::optional<uint64_t> file_time(std::u16string_view path);
+// A moment since 1970 (seconds and nanoseconds) as a file time, and a file
+// time back as whole seconds since 1970.
+uint64_t file_time_from_unix(int64_t seconds, int64_t nanoseconds = 0);
+int64_t unix_seconds_of_file_time(uint64_t file_time);
+// The present moment as a file time.
+uint64_t file_time_now();
 
 // Copies a file's content. With fail_if_exists the target is created
 // exclusively; otherwise the copy replaces the target only once it is

@@ -7,7 +7,6 @@
 #include "sharing/mail/reduction.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace qelvio::sharing {
 namespace {
@@ -22,13 +21,6 @@ constexpr int kQuestionCannotSend = 35033;
 constexpr int kMessageStored = 35029;
 constexpr int kMessageStoreClosed = 35034;
 constexpr int kTextSending = 35030;
-
-uint64_t file_time_now() {
-    auto since_1970 = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::system_clock::now().time_since_epoch())
-                          .count();
-    return static_cast<uint64_t>(since_1970) * 10 + 116444736000000000ULL;
-}
 
 // The temporary files of one send, deleted when it ends.
 class TemporaryFiles {
@@ -110,7 +102,7 @@ MailResult send_mail(const MailRequest& request, MessageStore& store, thumbnails
         return result;
     }
     MailMessage message;
-    message.time = file_time_now();
+    message.time = fs::file_time_now();
     message.text = request.text;
     store.name_folder(kScratchFolder, u"olm_temp");
     store.set_header_field(message, u"Subject", request.subject.c_str());

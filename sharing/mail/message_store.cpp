@@ -168,8 +168,7 @@ std::vector<uint8_t> compose(const std::string& sender, const std::vector<std::p
         else if (name == "Subject") g_mime_message_set_subject(message, value.c_str(), "utf-8");
         else g_mime_object_set_header(GMIME_OBJECT(message), name.c_str(), value.c_str(), "utf-8");
     }
-    // File time: 100 ns units since 1601.
-    int64_t unix_seconds = static_cast<int64_t>(file_time / 10000000ULL) - 11644473600LL;
+    int64_t unix_seconds = fs::unix_seconds_of_file_time(file_time);
     if (file_time == 0) unix_seconds = static_cast<int64_t>(::time(nullptr));
     if (GDateTime* date = g_date_time_new_from_unix_local(unix_seconds)) {
         g_mime_message_set_date(message, date);
