@@ -375,10 +375,12 @@ std::optional<std::vector<FolderEntry>> list_folder(std::u16string_view path, bo
             continue;
         std::string entry = base + "/" + name;
         struct stat st {};
-        if (::stat(entry.c_str(), &st) != 0) continue;  // vanished or dangling
-        // A link that leads out of the device root is not part of the device.
-        struct stat link {};
-        if (::lstat(entry.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && !inside_device_root(entry)) continue;
+        if (::lstat(entry.c_str(), &st) != 0) continue;  // vanished
+        if (S_ISLNK(st.st_mode)) {
+            // A link shows what it leads to; a dangling one, or one that
+            // leads out of the device root, is not part of the device.
+            if (::stat(entry.c_str(), &st) != 0 || !inside_device_root(entry)) continue;
+        }
         FileAttributes a = attributes_of(name, st);
         if (folders_only && !a.directory) continue;
         entries.push_back({text::to_utf16(name), a});
