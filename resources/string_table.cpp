@@ -13,6 +13,8 @@ struct Entry {
 
 // Kept sorted by number.
 constexpr Entry table[] = {
+    {129, u"&Name the image:"},
+    {130, u"&Name the images:"},
     {270, u"Image description"},
     {271, u"Make"},
     {272, u"Model"},
@@ -57,6 +59,10 @@ constexpr Entry table[] = {
     {35053, u"The image %s can't be deleted."},
     {35056, u"Options"},
     {35057, u"Copy of %s"},
+    {35058, u"Name"},
+    {35059, u"Date"},
+    {35060, u"Size"},
+    {35061, u"Type"},
     {35063, u"No images were found."},
     {35064, u"There are no further images that match the search criteria.  Do you want to start again from the top of the list?"},
     {35065, u"%d images selected."},
@@ -68,6 +74,7 @@ constexpr Entry table[] = {
     {35089, u"The image %s can't be moved to %s."},
     {35090, u"The image %s can't be copied to %s."},
     {35091, u"Searching..."},
+    {35092, u"New Folder"},
     {35096, u"The image can't be saved."},
     {35107, u"The operation can't be performed."},
     {35108, u"\\Windows\\Temp"},

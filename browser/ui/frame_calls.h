@@ -31,6 +31,9 @@ public:
     virtual float slide_interval() const = 0;
     // A viewer's button shown or hidden (only while the viewer is visible).
     virtual void set_viewer_command_visible(int id, bool flag) = 0;
+    // The folder tree and the image list take in pending file-tree
+    // notifications (after a drop, a paste, a rename).
+    virtual void refresh_panes() = 0;
 };
 
 }  // namespace qelvio::browser

@@ -97,6 +97,7 @@ public:
     int shown_index() const override { return shown_index_; }
     float slide_interval() const override { return settings_.slide_interval; }
     void set_viewer_command_visible(int id, bool flag) override { logic_.set_viewer_command_visible(id, flag); }
+    void refresh_panes() override { refresh(); }
 
     // ---- FrameHost ----
     CommandTarget* pane(PaneId id) override;

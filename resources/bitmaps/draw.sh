@@ -46,3 +46,17 @@ icon() {
 }
 icon 48 about_209.png
 icon 64 qelvio.png
+
+# Icons 144 (audio annotation) and 185 (description) of the image list, 16 x 16.
+d icon_144.png -stroke black -fill '#404040' -draw "polygon 2,6 5,6 9,2 9,14 5,10 2,10" \
+  -fill none -stroke '#2060c0' -draw "arc 8,4 14,12 -60,60" -draw "arc 10,2 16,14 -60,60"
+d icon_185.png -stroke black -fill white -draw "rectangle 2,1 13,14" -stroke '#2060c0' \
+  -draw "line 4,4 11,4" -draw "line 4,7 11,7" -draw "line 4,10 9,10"
+
+# Bitmaps 170 (one file dragged) and 171 (several files), 32 x 32.
+page() { echo "-fill white -stroke black -draw \"rectangle $1,$2 $(($1 + 15)),$(($2 + 19))\" -fill '#3060c0' -stroke none -draw \"rectangle $(($1 + 3)),$(($2 + 4)) $(($1 + 12)),$(($2 + 11))\""; }
+eval convert -size 32x32 xc:none $(page 8 6) -strip drag_170.png
+eval convert -size 32x32 xc:none $(page 4 2) $(page 8 6) $(page 12 10) -strip drag_171.png
+
+# Bitmap 174: the marker shown where a rectangle zoom starts, 16 x 16.
+d marker_174.png -stroke black -fill none -draw "line 0,7 15,7" -draw "line 7,0 7,15" -draw "rectangle 4,4 10,10"
