@@ -13,7 +13,13 @@
 class QWidget;
 class p_filenode;
 
+namespace qelvio::shell {
+struct Settings;
+}
+
 namespace qelvio::browser {
+
+class FrameCalls;
 
 class FileOperationsUi {
 public:
@@ -38,5 +44,8 @@ public:
     // ("Copying images..." / "Moving images...") and the overwrite prompt.
     virtual void copy_or_move_into(p_filenode* folder, const std::vector<p_filenode*>& files, bool move) = 0;
 };
+
+// The program's file operations, their dialogs parented to parent.
+std::unique_ptr<FileOperationsUi> make_file_operations_ui(QWidget* parent, FrameCalls& frame);
 
 }  // namespace qelvio::browser

@@ -2,6 +2,7 @@
 
 #include "browser/timing.h"
 #include "browser/ui/busy_window.h"
+#include "browser/ui/file_operations_ui.h"
 #include "browser/ui/folder_tree_pane.h"
 #include "browser/ui/frame_client.h"
 #include "browser/ui/image_list_pane.h"
@@ -73,6 +74,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     build_command_bar();
     client_ = new FrameClient(logic_, this);
     setCentralWidget(client_);
+    file_ops_ = make_file_operations_ui(this, *this);
     tree_ = new FolderTreePane(*this, client_);
     list_ = new ImageListPane(*this, client_);
     viewer_ = new ViewerPane(*this, client_);

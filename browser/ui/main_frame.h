@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,7 @@ class FolderTreePane;
 class ImageListPane;
 class ViewerPane;
 class FrameClient;
+class FileOperationsUi;
 
 class MainFrame : public QMainWindow, public FrameHost, public FrameCalls {
     Q_OBJECT
@@ -61,6 +63,7 @@ public:
     FolderTreePane* folder_tree() const { return tree_; }
     ImageListPane* image_list() const { return list_; }
     ViewerPane* viewer() const { return viewer_; }
+    FileOperationsUi& file_operations() { return *file_ops_; }
     QWidget* client() const;
     QToolBar* command_bar() const { return toolbar_; }
     QMenu* top_menu(int index) const { return menus_.at(static_cast<std::size_t>(index)); }
@@ -141,6 +144,7 @@ private:
     std::map<int, QAction*> buttons_;
     QToolBar* toolbar_ = nullptr;
     FrameClient* client_ = nullptr;
+    std::unique_ptr<FileOperationsUi> file_ops_;
     FolderTreePane* tree_ = nullptr;
     ImageListPane* list_ = nullptr;
     ViewerPane* viewer_ = nullptr;
