@@ -153,6 +153,16 @@ int32_t p_devicefile::trackchild(const char16_t* name) {
         if (self && self->getexactchild(name, false)) return P_OK;
         return announce(n, attributes->directory) < 0 ? P_FAILED : P_OK;
     }
+    // A tracked child the medium no longer has (another program removed or
+    // renamed it) leaves the tree.
+    if (self) {
+        if (p_filenode* stale = self->getexactchild(name, false)) {
+            p_file* file = stale->getfile();
+            p_string stale_name = stale->getname();
+            send_removechild(stale_name);
+            delete file;
+        }
+    }
     // The file system keeps case, so a.jpg and A.jpg are two files. Only
     // when no entry has exactly this name is one that differs in case taken,
     // and only when it is the only one: a name never selects a different
@@ -335,8 +345,9 @@ int32_t p_devicefile::deletechild(const char16_t* name) {
     if (!child) return P_NOT_FOUND;
     auto* file = dynamic_cast<p_devicefile*>(child->getfile());
     if (!file) return P_FAILED;
-    bool removed = child->isdirectory() ? fs::remove_folder(file->path.view())
-                                        : fs::delete_file(file->path.view());
+    // A link to a folder is removed as a link, never through its target.
+    bool folder = child->isdirectory() && !fs::is_symbolic_link(file->path.view());
+    bool removed = folder ? fs::remove_folder(file->path.view()) : fs::delete_file(file->path.view());
     if (!removed) return p_lasterrorstatus();
     send_removechild(child->getname());
     delete file;
