@@ -1,5 +1,8 @@
 #include "resources/command_table.h"
 
+#include "resources/browser_texts.h"
+#include "resources/command_ids.h"
+
 namespace qelvio::resources {
 namespace {
 
@@ -50,6 +53,12 @@ std::vector<TopMenu> make_menu_128() {
 
 const std::vector<TopMenu>& menu_128() {
     static const std::vector<TopMenu> menu = make_menu_128();
+    return menu;
+}
+
+const std::vector<MenuEntry>& menu_141_dragdrop() {
+    static const std::vector<MenuEntry> menu = {cmd(kCmdDropMove, kTextDropMove), cmd(kCmdDropCopy, kTextDropCopy),
+                                                sep(), cmd(kCmdDropCancel, kTextDropCancel)};
     return menu;
 }
 

@@ -35,6 +35,10 @@ struct TopMenu {
 const std::vector<TopMenu>& menu_128();
 inline constexpr int kTopMenuCount = 7;
 
+// The "dragdrop" menu of menu resource 141, popped up by the folder tree on
+// a drop: Move (32857), Copy (32858), a separator, Cancel (32861).
+const std::vector<MenuEntry>& menu_141_dragdrop();
+
 // One place of toolbar 128: a button (id > 0) or a separator (id 0).
 struct ToolbarButton {
     int id;

@@ -75,7 +75,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     client_ = new FrameClient(logic_, this);
     setCentralWidget(client_);
     file_ops_ = make_file_operations_ui(this, *this);
-    tree_ = new FolderTreePane(*this, client_);
+    tree_ = new FolderTreePane(*this, *file_ops_, mcp_, cache_, client_);
     list_ = new ImageListPane(*this, client_);
     viewer_ = new ViewerPane(*this, client_);
     viewer_->hide();
@@ -222,9 +222,9 @@ void MainFrame::open_folder(const p_irl& folder, bool select_in_tree) {
         if (mcp_.openfile(top, &node) < 0 || !node) return;
     }
     folder_ = node;
-    (void)select_in_tree;  // the minimal tree always shows the opened folder
+    // The tree selects without asking the frame to open the folder again.
+    if (select_in_tree) tree_->select_folder(node);
     list_->open(node);
-    tree_->open(node);
     p_irl irl;
     if (node->getirl(irl) >= 0) settings_.lastdirectory = static_cast<const char16_t*>(irl);
     if (!folder_listed_once_) {
