@@ -106,8 +106,12 @@ FolderTreePane::FolderTreePane(FrameCalls& frame, FileOperationsUi& operations, 
         if (auto device = platform::to_device_path(local.toStdString())) changed_folders_.insert(*device);
     });
     connect(this, &QTreeWidget::itemExpanded, this, &FolderTreePane::expand_node_of);
-    connect(this, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { selection_changed(current); });
+    // The selection, not the current item: focus alone makes an item
+    // current without selecting it, and opens nothing.
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        selection_changed(selected.isEmpty() ? nullptr : selected.first());
+    });
     connect(this, &QTreeWidget::itemChanged, this, &FolderTreePane::label_changed);
 
     // The tree's source is the device store, named by the locator "file:\\".
@@ -195,7 +199,7 @@ void FolderTreePane::remove_item(QTreeWidgetItem* item) {
         if (const p_filenode* node = node_of(current)) {
             auto found = items_.find(node);
             if (found != items_.end() && found->second == current) items_.erase(found);
-            watcher_->removePath(local_folder(node));
+            if (QString local = local_folder(node); !local.isEmpty()) watcher_->removePath(local);
         }
         if (current == drop_item_) drop_item_ = nullptr;
         auto_expanded_.erase(std::remove(auto_expanded_.begin(), auto_expanded_.end(), current),
@@ -246,7 +250,10 @@ p_filenode* FolderTreePane::node_of(const QTreeWidgetItem* item) {
 
 bool FolderTreePane::is_placeholder(const QTreeWidgetItem* item) { return item && !node_of(item); }
 
-p_filenode* FolderTreePane::selected_folder() const { return node_of(currentItem()); }
+p_filenode* FolderTreePane::selected_folder() const {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : node_of(selected.first());
+}
 
 void FolderTreePane::watch(p_filenode* folder) {
     QString local = local_folder(folder);
@@ -442,7 +449,7 @@ bool FolderTreePane::handle_command(int id) {
     case resources::kCmdNewFolder:
     case resources::kCmdNewFolderAlias: new_folder(); return true;
     case resources::kCmdRenameFolder:
-        if (QTreeWidgetItem* item = currentItem(); item && item != root_item_ && node_of(item)) {
+        if (QTreeWidgetItem* item = item_of(selected_folder()); item && item != root_item_) {
             suppress_edit_ = false;
             scrollToItem(item);
             editItem(item, 0);

@@ -89,6 +89,8 @@ public:
     std::function<void(const QString& text)> show_failure;
     std::function<int(const QPoint& global)> choose_drop_command;
 
+    // Whether a label is being edited.
+    bool editing_label() const { return state() == EditingState; }
     // The folder drag-hover state, for tests.
     const DropHover& hover() const { return hover_; }
     const std::vector<QTreeWidgetItem*>& auto_expanded() const { return auto_expanded_; }
