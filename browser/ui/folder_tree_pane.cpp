@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 #include <algorithm>
@@ -68,6 +69,26 @@ int drop_menu(QWidget* parent, const QPoint& global) {
     return chosen ? chosen->data().toInt() : 0;
 }
 
+// The label editor keeps Return, Enter and Escape for itself: the window's
+// keys (Enter views an image, Esc returns to the browser) must not take
+// them while a folder's name is typed.
+class LabelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    bool eventFilter(QObject* editor, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+                event->accept();
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(editor, event);
+    }
+};
+
 // The local folder behind a node of the device store.
 QString local_folder(const p_filenode* folder) {
     p_string path;
@@ -89,6 +110,7 @@ FolderTreePane::FolderTreePane(FrameCalls& frame, FileOperationsUi& operations, 
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    setItemDelegate(new LabelDelegate(this));
     setAcceptDrops(true);
     setDragEnabled(false);
     setDropIndicatorShown(false);

@@ -13,6 +13,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -132,6 +133,12 @@ protected:
         for (int i = 0; item && i < item->childCount(); ++i) out << item->child(i)->text(0);
         out.sort();
         return out;
+    }
+    // The open label editor (closed ones linger until deleted later).
+    QLineEdit* label_editor() {
+        for (QLineEdit* editor : pane->findChildren<QLineEdit*>())
+            if (editor->isVisible()) return editor;
+        return nullptr;
     }
     QPoint global_center(QTreeWidgetItem* item) {
         return pane->viewport()->mapToGlobal(pane->visualItemRect(item).center());
@@ -287,7 +294,7 @@ TEST_F(FolderTreePaneTest, RenameByLabelEditingRenamesOnDisk) {
     QTreeWidgetItem* b = pane->currentItem();
     auto type = [&](const QString& text) {
         ASSERT_TRUE(pane->handle_command(resources::kCmdRenameFolder));
-        auto* editor = pane->findChild<QLineEdit*>();
+        auto* editor = label_editor();
         ASSERT_NE(editor, nullptr);
         editor->selectAll();
         QTest::keyClicks(editor, text);
@@ -304,6 +311,7 @@ TEST_F(FolderTreePaneTest, RenameByLabelEditingRenamesOnDisk) {
 
     // A name that exists: the old label stays, no message.
     type("c");
+    EXPECT_TRUE(fs::is_directory(root / "a/c"));
     EXPECT_EQ(b->text(0), "renamed");
     EXPECT_EQ(read("a/renamed/img.jpg"), "i");
     EXPECT_TRUE(failures.empty());
@@ -311,6 +319,39 @@ TEST_F(FolderTreePaneTest, RenameByLabelEditingRenamesOnDisk) {
     pane->setCurrentItem(top());
     pane->handle_command(resources::kCmdRenameFolder);
     EXPECT_FALSE(pane->editing_label());
+}
+
+TEST_F(FolderTreePaneTest, TheWindowsKeysDoNotTakeReturnAndEscapeFromTheLabelEditor) {
+    make_folder("a/b");
+    create();
+    // The frame binds Enter and Esc to commands of its own.
+    int fired = 0;
+    for (const char* key : {"Return", "Esc"}) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(key)), pane.get());
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, [&] { ++fired; });
+    }
+    ASSERT_TRUE(pane->select_path(p_string(u"\\a\\b")));
+    pane->handle_command(resources::kCmdRenameFolder);
+    auto* editor = label_editor();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "typed");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, 0);
+    EXPECT_TRUE(fs::is_directory(root / "a/typed"));
+    EXPECT_FALSE(pane->editing_label());
+    // Escape ends an edit without renaming.
+    pane->handle_command(resources::kCmdRenameFolder);
+    editor = label_editor();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "other");
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, 0);
+    EXPECT_FALSE(pane->editing_label());
+    EXPECT_TRUE(fs::is_directory(root / "a/typed"));
 }
 
 TEST_F(FolderTreePaneTest, FoldersMadeAndRemovedOutsideAppearAfterTheDrain) {
