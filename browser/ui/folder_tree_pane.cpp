@@ -165,6 +165,7 @@ FolderTreePane::~FolderTreePane() {
 void FolderTreePane::build() {
     setUpdatesEnabled(false);
     updating_ = true;
+    selecting_ = true;
     clear();
     items_.clear();
     auto_expanded_.clear();
@@ -187,6 +188,7 @@ void FolderTreePane::build() {
         watch(root);
         root_item_->setExpanded(true);
     }
+    selecting_ = false;
     updating_ = false;
     setUpdatesEnabled(true);
 }
@@ -402,7 +404,7 @@ bool FolderTreePane::select_folder(p_filenode* folder) {
 void FolderTreePane::selection_changed(QTreeWidgetItem* current) {
     viewport()->repaint();
     p_filenode* folder = node_of(current);
-    if (selecting_ || updating_ || !folder || folder->isreleased()) return;
+    if (selecting_ || !folder || folder->isreleased()) return;
     p_irl irl;
     if (folder->getirl(irl) < 0) return;
     frame_.open_folder(irl, false);
@@ -522,7 +524,11 @@ void FolderTreePane::delete_folder() {
         return ask(text, buttons);
     });
     if (result < 0) show_failure(qt(std::u16string_view(resources::kTextFolderCantBeDeleted)));
+    QTreeWidgetItem* above = item_of(folder->getparent());
     take_in();
+    // The image list showed the folder that is gone: its parent takes its
+    // place, selected and opened.
+    if (result >= 0 && above) setCurrentItem(above);
 }
 
 // ---- dropping ----

@@ -274,6 +274,10 @@ TEST_F(FolderTreePaneTest, DeleteAsksAboutReadOnlyFilesAndLeavesWhatWasKept) {
     EXPECT_TRUE(fs::exists(root / "a"));
     EXPECT_EQ(child(child(top(), "a"), "x"), nullptr);
     EXPECT_EQ(failures.size(), 1);
+    // The parent is selected and opened in place of the deleted folder.
+    EXPECT_EQ(pane->currentItem(), child(top(), "a"));
+    ASSERT_FALSE(frame.opened.empty());
+    EXPECT_EQ(frame.opened.back(), "file:\\\\\\a");
 }
 
 TEST_F(FolderTreePaneTest, TheRootIsNeverDeleted) {
