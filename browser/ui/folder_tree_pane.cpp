@@ -53,22 +53,6 @@ int ask_with_message_box(QWidget* parent, const std::u16string& text, int button
     }
 }
 
-int drop_menu(QWidget* parent, const QPoint& global) {
-    QMenu menu(parent);
-    menu.setObjectName("menu141");
-    for (const auto& entry : resources::menu_141_dragdrop()) {
-        if (entry.separator()) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromUtf16(entry.text));
-        action->setObjectName(QString("m%1").arg(entry.id));
-        action->setData(entry.id);
-    }
-    QAction* chosen = menu.exec(global);
-    return chosen ? chosen->data().toInt() : 0;
-}
-
 // The label editor keeps Return, Enter and Escape for itself: the window's
 // keys (Enter views an image, Esc returns to the browser) must not take
 // them while a folder's name is typed.
@@ -151,6 +135,22 @@ FolderTreePane::FolderTreePane(FrameCalls& frame, FileOperationsUi& operations, 
     scroll_timer_.setSingleShot(true);
     connect(&scroll_timer_, &QTimer::timeout, this, &FolderTreePane::scroll_tick);
     clock_.start();
+}
+
+int FolderTreePane::drop_menu(QWidget* parent, const QPoint& global) {
+    QMenu menu(parent);
+    menu.setObjectName("menu141");
+    for (const auto& entry : resources::menu_141_dragdrop()) {
+        if (entry.separator()) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf16(entry.text));
+        action->setObjectName(QString("m%1").arg(entry.id));
+        action->setData(entry.id);
+    }
+    QAction* chosen = menu.exec(global);
+    return chosen ? chosen->data().toInt() : 0;
 }
 
 FolderTreePane::~FolderTreePane() {

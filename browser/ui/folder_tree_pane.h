@@ -91,6 +91,10 @@ public:
 
     // Whether a label is being edited.
     bool editing_label() const { return state() == EditingState; }
+    // Pops up the "dragdrop" menu of menu 141 at a screen point and waits;
+    // the chosen command, or 0 when the menu was closed.
+    static int drop_menu(QWidget* parent, const QPoint& global);
+
     // The folder drag-hover state, for tests.
     const DropHover& hover() const { return hover_; }
     const std::vector<QTreeWidgetItem*>& auto_expanded() const { return auto_expanded_; }

@@ -156,3 +156,34 @@ TEST_F(DeviceStore, MovedFileTakesItsNewPath) {
 }
 
 }  // namespace
+
+TEST_F(DeviceStore, TrackingANameGoneFromTheMediumTakesItsNodeOut) {
+    make_folder("a/kept");
+    make_folder("a/gone");
+    p_filenode* a = node(u"\\a");
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->settrack(P_TRACK_FOLDERS, nullptr, false), P_OK);
+    int slot = a->gettree()->addlistener();
+    std::filesystem::remove(root / "a/gone");
+    EXPECT_EQ(a->trackchild(u"gone"), P_NOT_FOUND);
+    EXPECT_EQ(names(a), std::vector<std::string>{"kept"});
+    p_fileevent e;
+    ASSERT_TRUE(a->gettree()->getevent(slot, &e));
+    EXPECT_EQ(e.kind, P_EVENT_REMOVECHILD);
+    EXPECT_EQ(e.other->getname().utf8(), "gone");
+    // A name still on the medium is left alone.
+    EXPECT_EQ(a->trackchild(u"kept"), P_OK);
+    EXPECT_EQ(names(a), std::vector<std::string>{"kept"});
+}
+
+TEST_F(DeviceStore, ALinkToAFolderIsDeletedAsALink) {
+    make_file("outside/precious.jpg", "P");
+    make_folder("a");
+    std::filesystem::create_directory_symlink(root / "outside", root / "a" / "link");
+    p_filenode* a = node(u"\\a");
+    ASSERT_EQ(a->settrack(P_TRACK_FOLDERS, nullptr, false), P_OK);
+    ASSERT_EQ(names(a), std::vector<std::string>{"link"});
+    EXPECT_EQ(a->deletechild(u"link"), P_OK);
+    EXPECT_FALSE(std::filesystem::is_symlink(root / "a" / "link"));
+    EXPECT_EQ(read("outside/precious.jpg"), "P");
+}

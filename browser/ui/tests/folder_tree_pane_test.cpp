@@ -11,7 +11,10 @@
 #include "resources/command_ids.h"
 
 #include <QDropEvent>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QMimeData>
 #include <QShortcut>
 #include <QTemporaryDir>
@@ -411,6 +414,30 @@ TEST_F(FolderTreePaneTest, DropCopiesOrMovesIntoTheFolderUnderThePointer) {
     EXPECT_EQ(menus, shown);
     EXPECT_EQ(operations.calls.size(), 2u);
     (void)a;
+}
+
+TEST_F(FolderTreePaneTest, TheDropMenuOffersMoveCopyAndCancel) {
+    make_folder("b");
+    make_file("pic.jpg");
+    create();
+    p_filenode* file = nullptr;
+    ASSERT_EQ(mcp->openfile(p_irl(u"file:\\\\\\pic.jpg"), &file), P_OK);
+    // The program's own menu, not the test's stand-in.
+    pane->choose_drop_command = [this](const QPoint& global) { return FolderTreePane::drop_menu(pane.get(), global); };
+    QStringList seen;
+    QTimer::singleShot(200, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions())
+            seen << (action->isSeparator() ? QString("|") : action->objectName() + " " + action->text());
+        for (QAction* action : menu->actions())
+            if (action->objectName() == "m32858") menu->setActiveAction(action);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    pane->drop(DragState{global_center(child(top(), "b")), {file}});
+    EXPECT_EQ(seen, (QStringList{"m32857 Move", "m32858 Copy", "|", "m32861 Cancel"}));
+    ASSERT_EQ(operations.calls.size(), 1u);
+    EXPECT_FALSE(operations.calls[0].move);
 }
 
 TEST_F(FolderTreePaneTest, HoveringOverACollapsedFolderExpandsItUntilTheDrop) {

@@ -291,6 +291,22 @@ TEST_F(FrameFixture, FullScreenHidesTheCommandBar) {
 namespace qelvio::browser::testing {
 namespace {
 
+TEST_F(FrameFixture, AFolderSelectedInTheTreeOpensInTheList) {
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    ASSERT_TRUE(image.save(QDir(dir.path()).filePath("Holiday/sea.jpg"), "JPEG"));
+    create_frame();
+    frame->folder_tree()->refresh();
+    QTreeWidgetItem* shown = frame->folder_tree()->currentItem();
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(shown->childCount(), 1);
+    frame->folder_tree()->setCurrentItem(shown->child(0));
+    ASSERT_EQ(frame->image_list()->count(), 1);
+    EXPECT_EQ(frame->image_list()->item(0)->text(), "sea.jpg");
+    EXPECT_EQ(frame->folder_tree()->currentItem(), shown->child(0));
+    EXPECT_EQ(QString::fromStdU16String(settings.lastdirectory), QString::fromUtf16(static_cast<const char16_t*>(irl_of(QDir(dir.path()).filePath("Holiday")))));
+}
+
 TEST_F(FrameFixture, RefreshTakesInNewFiles) {
     create_frame();
     ASSERT_EQ(frame->image_list()->count(), 3);
