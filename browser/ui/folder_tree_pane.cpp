@@ -575,10 +575,11 @@ void FolderTreePane::scroll_tick() {
 }
 
 void FolderTreePane::scroll_one() {
-    QScrollBar* bar = verticalScrollBar();
-    // One item: the bar steps by items (scroll-per-item mode) or by a row.
-    int step = verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : bar->singleStep();
-    bar->setValue(bar->value() + (hover_.direction() < 0 ? -step : step));
+    // The item before or after the first visible one becomes the first.
+    QTreeWidgetItem* first = itemAt(QPoint(1, 1));
+    QTreeWidgetItem* next = nullptr;
+    if (first) next = hover_.direction() < 0 ? itemAbove(first) : itemBelow(first);
+    if (next) scrollToItem(next, QAbstractItemView::PositionAtTop);
     bool was = updating_;
     updating_ = true;
     set_drop_highlight(itemAt(hover_point_));

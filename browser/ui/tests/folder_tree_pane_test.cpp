@@ -462,6 +462,29 @@ TEST_F(FolderTreePaneTest, HoveringOverACollapsedFolderExpandsItUntilTheDrop) {
     EXPECT_TRUE(pane->auto_expanded().empty());
 }
 
+TEST_F(FolderTreePaneTest, DraggingNearTheBottomScrollsOneItemAtATime) {
+    for (int i = 0; i < 40; ++i) make_folder("f" + std::to_string(100 + i));
+    make_file("pic.jpg");
+    create();
+    p_filenode* file = nullptr;
+    ASSERT_EQ(mcp->openfile(p_irl(u"file:\\\\\\pic.jpg"), &file), P_OK);
+    QTreeWidgetItem* first = pane->itemAt(QPoint(1, 1));
+    ASSERT_EQ(first, top());
+    QPoint bottom = pane->viewport()->mapToGlobal(QPoint(20, pane->viewport()->height() - 5));
+    pane->drag_over(DragState{bottom, {file}});
+    EXPECT_EQ(pane->hover().direction(), 15);
+    // One step at once: the item after the first visible one is first now.
+    EXPECT_EQ(pane->itemAt(QPoint(1, 1)), pane->itemBelow(first));
+    // The timer keeps stepping while the pointer stays in the band.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane->itemAt(QPoint(1, 1))->text(0) == "f105"; }, 5000));
+    // Out of the band: it stops.
+    pane->drag_over(DragState{pane->viewport()->mapToGlobal(QPoint(20, 100)), {file}});
+    QTreeWidgetItem* stopped = pane->itemAt(QPoint(1, 1));
+    QTest::qWait(200);
+    EXPECT_EQ(pane->itemAt(QPoint(1, 1)), stopped);
+    pane->drag_left();
+}
+
 TEST_F(FolderTreePaneTest, FilesDroppedFromAnotherProgramAreCopiedLikeDraggedOnes) {
     make_file("incoming/one.jpg", "1");
     make_file("incoming/two.jpg", "2");
