@@ -332,6 +332,28 @@ void FolderTreePane::handle_event(uint32_t kind, p_filenode* node, p_filenode* o
                 updating_ = true;
                 item->setText(0, qt(other->getname()));
                 updating_ = was;
+                // Loaded folders at and below it are watched under their new
+                // paths; the old ones go first, as the file system keeps one
+                // watch per folder whatever its name.
+                if (!previous.view().empty()) {
+                    p_string above;
+                    if (node && node->getpath(above) >= 0) {
+                        std::u16string old_path(above.view());
+                        if (old_path.empty() || old_path.back() != u'\\') old_path += u'\\';
+                        old_path += previous.view();
+                        QString old_local = QString::fromStdString(platform::to_local_path(old_path));
+                        for (const QString& watched : watcher_->directories())
+                            if (watched == old_local || watched.startsWith(old_local + '/')) watcher_->removePath(watched);
+                    }
+                }
+                std::vector<QTreeWidgetItem*> pending{item};
+                while (!pending.empty()) {
+                    QTreeWidgetItem* current = pending.back();
+                    pending.pop_back();
+                    p_filenode* folder = node_of(current);
+                    if (folder && folder->gettrackmode() >= P_TRACK_FOLDERS) watch(folder);
+                    for (int i = 0; i < current->childCount(); ++i) pending.push_back(current->child(i));
+                }
             }
         } else if (!other->isreleased()) {
             insert_item(item_of(node), other);

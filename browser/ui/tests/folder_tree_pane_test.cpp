@@ -299,6 +299,7 @@ TEST_F(FolderTreePaneTest, RenameByLabelEditingRenamesOnDisk) {
     create();
     ASSERT_TRUE(pane->select_path(p_string(u"\\a\\b")));
     QTreeWidgetItem* b = pane->currentItem();
+    pane->expandItem(b);
     auto type = [&](const QString& text) {
         ASSERT_TRUE(pane->handle_command(resources::kCmdRenameFolder));
         auto* editor = label_editor();
@@ -315,6 +316,10 @@ TEST_F(FolderTreePaneTest, RenameByLabelEditingRenamesOnDisk) {
     EXPECT_FALSE(fs::exists(root / "a/b"));
     ASSERT_FALSE(cache.repaths.empty());
     EXPECT_EQ(cache.repaths.back(), std::make_pair(std::string("file:\\\\\\a\\b"), std::string("file:\\\\\\a\\renamed")));
+
+    // The renamed folder, loaded before, still has its changes noticed.
+    make_folder("a/renamed/new inside");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return child(b, "new inside") != nullptr; }, 5000));
 
     // A name that exists: the old label stays, no message.
     type("c");
@@ -425,15 +430,19 @@ TEST_F(FolderTreePaneTest, TheDropMenuOffersMoveCopyAndCancel) {
     // The program's own menu, not the test's stand-in.
     pane->choose_drop_command = [this](const QPoint& global) { return FolderTreePane::drop_menu(pane.get(), global); };
     QStringList seen;
-    QTimer::singleShot(200, [&] {
+    // Answers the menu once it is up.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) return;
+        if (!menu || !menu->isVisible()) return;
+        poll.stop();
         for (QAction* action : menu->actions())
             seen << (action->isSeparator() ? QString("|") : action->objectName() + " " + action->text());
         for (QAction* action : menu->actions())
             if (action->objectName() == "m32858") menu->setActiveAction(action);
         QTest::keyClick(menu, Qt::Key_Return);
     });
+    poll.start(20);
     pane->drop(DragState{global_center(child(top(), "b")), {file}});
     EXPECT_EQ(seen, (QStringList{"m32857 Move", "m32858 Copy", "|", "m32861 Cancel"}));
     ASSERT_EQ(operations.calls.size(), 1u);
