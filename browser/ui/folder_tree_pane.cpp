@@ -394,6 +394,15 @@ void FolderTreePane::expand_node_of(QTreeWidgetItem* item) {
 
 bool FolderTreePane::select_path(const p_string& path) {
     if (!tree_) return false;
+    // Nothing on the way (a folder that vanished and took the selection
+    // with it) opens a folder: the frame opens the one it asked for.
+    selecting_ = true;
+    bool selected = walk_and_select(path);
+    selecting_ = false;
+    return selected;
+}
+
+bool FolderTreePane::walk_and_select(const p_string& path) {
     std::vector<p_filenode*> walked =
         walk_path(tree_->getroot(), path.view(), thumbnail_name_, [this] { take_in(); });
     // The walk stops at the first part it cannot find.
@@ -410,10 +419,8 @@ bool FolderTreePane::select_path(const p_string& path) {
         if (!item) return false;
         if (i + 1 < walked.size()) item->setExpanded(true);
     }
-    selecting_ = true;
     setCurrentItem(item);
     scrollToItem(item);
-    selecting_ = false;
     return true;
 }
 

@@ -120,6 +120,7 @@ private:
     void remove_item(QTreeWidgetItem* item);
     void update_placeholder(QTreeWidgetItem* item);
     void expand_node_of(QTreeWidgetItem* item);
+    bool walk_and_select(const p_string& path);
     void watch(p_filenode* folder);
     void selection_changed(QTreeWidgetItem* current);
     void label_changed(QTreeWidgetItem* item);
