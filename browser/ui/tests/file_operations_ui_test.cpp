@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -272,6 +273,45 @@ TEST_F(FileOperationsUiTest, RenameDialogForSeveralValidatesTheDigitsAndStoresTh
     EXPECT_EQ(shell::get_profile_int(u"renamedlg", u"namecount", 0), 2);
     EXPECT_EQ(shell::get_profile_string(u"renamedlg", u"name0", u""), u"party");
     EXPECT_EQ(shell::get_profile_string(u"renamedlg", u"name1", u""), u"Trip");
+}
+
+// Every shown control lies inside its dialog and has at least the room its
+// text needs. With QELVIO_SHOT_DIR set the dialogs are also saved there as
+// PNG files, to be looked at.
+void expect_unclipped(QWidget& dialog, const QString& shot) {
+    dialog.show();
+    QCoreApplication::processEvents();
+    for (QWidget* control : dialog.findChildren<QWidget*>()) {
+        if (!control->isVisible() || !(qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
+                                       qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control)))
+            continue;
+        // The combo box's own edit, and the spin button's arrows (no text).
+        if (qobject_cast<QComboBox*>(control->parentWidget())) continue;
+        if (auto* arrow = qobject_cast<QToolButton*>(control); arrow && arrow->text().isEmpty()) continue;
+        QRect inside(control->mapTo(&dialog, QPoint(0, 0)), control->size());
+        EXPECT_TRUE(dialog.rect().contains(inside)) << shot.toStdString() << " " << control->objectName().toStdString();
+        QSize needed = control->minimumSizeHint();
+        EXPECT_GE(control->width(), needed.width()) << shot.toStdString() << " " << control->objectName().toStdString();
+        EXPECT_GE(control->height(), needed.height()) << shot.toStdString() << " " << control->objectName().toStdString();
+    }
+    if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) dialog.grab().save(QDir(folder).filePath(shot + ".png"));
+    dialog.hide();
+}
+
+TEST_F(FileOperationsUiTest, DialogsShowEveryControlUnclipped) {
+    make_image("dst/a rather long image name.jpg", {96, 64}, Qt::red);
+    make_image("src/a rather long image name.jpg", {40, 80}, Qt::blue);
+    for (bool multi : {false, true}) {
+        OverwriteDialog dialog(multi, cache.get(), &parent);
+        dialog.prepare(irl("src/a rather long image name.jpg"), irl("dst/a rather long image name.jpg"));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.findChild<PictureBox*>("c1123")->image().isNull(), 10000);
+        expect_unclipped(dialog, multi ? "dialog176_multi" : "dialog176_single");
+    }
+    for (bool several : {false, true}) {
+        RenameDialog dialog(several, &parent);
+        dialog.set_name(u"IMG_0001");
+        expect_unclipped(dialog, several ? "dialog142_several" : "dialog142_one");
+    }
 }
 
 // ---- flows through the real dialogs ----
