@@ -41,9 +41,16 @@ std::optional<std::u16string> sequence_name(std::u16string_view name, int digits
 // Cancel in the prompt, which fails only that file), repaints the panes and
 // goes on with the next file. A file that already has its new name is left
 // as it is; a new name that would hide the file (a leading "." that the old
-// name did not have) is refused with -17. Returns the number of files that
-// failed, or -1 (nothing renamed) when digits is outside 1 to 5 for
-// several files.
+// name did not have) is refused with -17.
+//
+// Files of the same rename never replace one another: when a file's new
+// name is held by one still to come, that one steps aside under a free
+// name (" (renaming)" before its extension) and takes its own new name in
+// its turn, so renumbering in another order swaps names without a
+// question; when it is held by one already done or kept, the rename of
+// this file fails with -9. Only files outside the rename reach the
+// overwrite prompt. Returns the number of files that failed, or -1
+// (nothing renamed) when digits is outside 1 to 5 for several files.
 int rename_files(const std::vector<p_filenode*>& files, std::u16string_view name, int digits,
                  FileOperationFeedback& feedback);
 

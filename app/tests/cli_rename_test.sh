@@ -23,6 +23,11 @@ check "two digits by default" "Trip003.JPG=img2
 Trip01.JPG=img3
 Trip02.JPG=img1" "$(contents "$d")"
 
+"$cli" rename --name Trip "$d/Trip02.JPG" "$d/Trip01.JPG" "$d/Trip003.JPG" </dev/null
+check "numbered again in another order: swapped, nothing asked or replaced" "0:Trip01.JPG=img1
+Trip02.JPG=img3
+Trip03.JPG=img2" "$?:$(contents "$d")"
+
 rm -f "$d"/*
 printf 'ab' > "$d/a.b.jpg"
 "$cli" rename --name c "$d/a.b.jpg"

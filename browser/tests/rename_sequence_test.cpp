@@ -98,6 +98,46 @@ TEST_F(Rename, ClashesAskAndTheCounterGrowsAfterFailures) {
     EXPECT_EQ(read("d/b.jpg"), "d/b.jpg");
 }
 
+TEST_F(Rename, FilesOfTheSameRenameAreNeverReplaced) {
+    // Numbered again in another order: the names are swapped, nothing asked.
+    make_file("d/T01.jpg", "first");
+    make_file("d/T02.jpg", "second");
+    make_file("d/T03.jpg", "third");
+    EXPECT_EQ(rename_files(files({u"\\d\\T02.jpg", u"\\d\\T01.jpg", u"\\d\\T03.jpg"}), u"T", 2, feedback), 0);
+    EXPECT_TRUE(feedback.asked.empty());
+    EXPECT_EQ(listing("d"), (Names{"T01.jpg", "T02.jpg", "T03.jpg"}));
+    EXPECT_EQ(read("d/T01.jpg"), "second");
+    EXPECT_EQ(read("d/T02.jpg"), "first");
+    EXPECT_EQ(read("d/T03.jpg"), "third");
+}
+
+TEST_F(Rename, AFileThatSteppedAsideAndWasKeptFromItsNameStaysVisible) {
+    make_file("e/a.jpg", "a");
+    make_file("e/T01.jpg", "old1");
+    make_file("e/T02.jpg", "other");  // not renamed
+    feedback.answers = {P_ANSWER_NO};
+    EXPECT_EQ(rename_files(files({u"\\e\\a.jpg", u"\\e\\T01.jpg"}), u"T", 2, feedback), 0);
+    EXPECT_EQ(feedback.asked.size(), 1u) << "only the clash with a file outside the rename asks";
+    EXPECT_EQ(listing("e"), (Names{"T01 (renaming).jpg", "T01.jpg", "T02.jpg"}));
+    EXPECT_EQ(read("e/T01.jpg"), "a");
+    EXPECT_EQ(read("e/T01 (renaming).jpg"), "old1");
+    EXPECT_EQ(read("e/T02.jpg"), "other");
+}
+
+TEST_F(Rename, AFileKeptByTheUserIsNotReplacedByALaterOne) {
+    make_file("f/T02.jpg", "keep me");
+    make_file("f/T01.jpg", "other");  // not renamed
+    make_file("f/x.jpg", "x");
+    // T02 -> T01: No. x -> T02 would replace the file just kept: refused.
+    feedback.answers = {P_ANSWER_NO, P_ANSWER_YES};
+    EXPECT_EQ(rename_files(files({u"\\f\\T02.jpg", u"\\f\\x.jpg"}), u"T", 2, feedback), 1);
+    EXPECT_EQ(feedback.asked.size(), 1u);
+    EXPECT_EQ(feedback.messages, Names{"The image x.jpg can't be renamed to T02.jpg.\n(The file already exists.)"});
+    EXPECT_EQ(listing("f"), (Names{"T01.jpg", "T02.jpg", "x.jpg"}));
+    EXPECT_EQ(read("f/T02.jpg"), "keep me");
+    EXPECT_EQ(read("f/T01.jpg"), "other");
+}
+
 TEST_F(Rename, RefusedNamesLeaveTheFileAsItWas) {
     make_file("d/a.jpg", "a");
     make_file("d/x01.jpg", "x");
