@@ -455,6 +455,34 @@ TEST_F(FileOperationsUiTest, DragTrackerTellsThePaneUnderThePointer) {
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 }
 
+TEST_F(FileOperationsUiTest, DragTrackerTakesThePointerFromThePressedList) {
+    // Input through the window system's path (QWindow events): pressed on
+    // the list, moved and released over the pane, routed to the tracker by
+    // its grab.
+    make_file("a.jpg", "a");
+    RecordingPane pane;
+    pane.setGeometry(100, 100, 200, 200);
+    pane.show();
+    QWidget list;
+    list.setGeometry(400, 100, 200, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QTest::mousePress(list.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
+    DragTracker tracker({node("a.jpg")}, list.mapToGlobal(QPoint(30, 30)));
+    QTimer::singleShot(0, [&] {
+        QTest::mouseMove(pane.windowHandle(), QPoint(50, 60));
+        QTest::mouseRelease(pane.windowHandle(), Qt::LeftButton, {}, QPoint(70, 80));
+    });
+    EXPECT_TRUE(tracker.run());
+    // The window system may add a move to the release point first.
+    ASSERT_GE(pane.calls.size(), 2);
+    EXPECT_EQ(pane.calls.front(), "over 1");
+    EXPECT_EQ(pane.calls.back(), "drop 1");
+    EXPECT_FALSE(pane.calls.contains("left"));
+    EXPECT_EQ(pane.dropped_at, pane.mapToGlobal(QPoint(70, 80)));
+}
+
 TEST_F(FileOperationsUiTest, DragTrackerEndsWithoutADropWhenTheGrabIsLost) {
     make_file("a.jpg", "a");
     RecordingPane pane;
