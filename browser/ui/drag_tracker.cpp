@@ -19,12 +19,16 @@ DragTracker::DragTracker(std::vector<p_filenode*> files, QPoint global_start)
     state_.global_position = global_start;
     auto* image = new QLabel(this);
     image->setObjectName(state_.files.size() == 1 ? "b170" : "b171");
-    image->setPixmap(QPixmap(state_.files.size() == 1 ? QStringLiteral(":/bitmaps/drag_170.png")
-                                                      : QStringLiteral(":/bitmaps/drag_171.png")));
+    QPixmap bitmap(state_.files.size() == 1 ? QStringLiteral(":/bitmaps/drag_170.png")
+                                            : QStringLiteral(":/bitmaps/drag_171.png"));
+    image->setPixmap(bitmap);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(image);
     setFixedSize(image->sizeHint().expandedTo(QSize(1, 1)));
+    // Only the bitmap's own pixels cover the screen; around them the panes
+    // stay visible.
+    if (bitmap.hasAlphaChannel()) setMask(bitmap.mask());
     grab_check_ = new QTimer(this);
     grab_check_->setInterval(100);
     connect(grab_check_, &QTimer::timeout, this, &DragTracker::check_grab);

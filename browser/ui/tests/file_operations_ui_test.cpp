@@ -26,6 +26,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -443,6 +444,11 @@ TEST_F(FileOperationsUiTest, DragTrackerTellsThePaneUnderThePointer) {
         EXPECT_EQ(tracker.geometry().center(), QPoint(450, 150));
         send(QEvent::MouseMove, QPoint(150, 150));
         EXPECT_EQ(tracker.geometry().center(), QPoint(150, 150));
+        if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) {
+            QCoreApplication::processEvents();
+            QTest::qWait(200);
+            QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 400, 400).save(QDir(folder).filePath("drag171.png"));
+        }
         send(QEvent::MouseMove, QPoint(160, 160));
         send(QEvent::MouseMove, QPoint(450, 150));  // off the pane
         send(QEvent::MouseMove, QPoint(200, 250));
