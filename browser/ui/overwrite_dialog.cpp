@@ -90,19 +90,19 @@ OverwriteDialog::OverwriteDialog(bool multi, thumbnails::p_thumbcache* cache, QW
         grid->addWidget(texts_[i], 1, i);
     }
 
-    struct ButtonSpec {
+    struct ButtonEntry {
         const char* name;
         const char16_t* text;
         int answer;
     };
-    auto add_row = [this](QWidget* holder, std::initializer_list<ButtonSpec> specs) {
+    auto add_row = [this](QWidget* holder, std::initializer_list<ButtonEntry> entries) {
         auto* row = new QHBoxLayout(holder);
         row->setContentsMargins(0, 0, 0, 0);
-        for (const ButtonSpec& spec : specs) {
-            auto* button = new QPushButton(qt(spec.text), holder);
-            button->setObjectName(spec.name);
+        for (const ButtonEntry& entry : entries) {
+            auto* button = new QPushButton(qt(entry.text), holder);
+            button->setObjectName(entry.name);
             button->setAutoDefault(false);
-            const int answer = spec.answer;
+            const int answer = entry.answer;
             connect(button, &QPushButton::clicked, this, [this, answer] { answer_with(answer); });
             row->addWidget(button);
         }
