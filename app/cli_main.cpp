@@ -23,6 +23,7 @@ int run_render(const Args& args);
 int run_beam(const Args& args);
 int run_mail(const Args& args);
 int run_find(const Args& args);
+int run_rename(const Args& args);
 }  // namespace qelvio::cli
 
 namespace {
@@ -33,6 +34,7 @@ using qelvio::cli::Command;
 const Command commands[] = {
     {"ls", "ls [--ext \"JPG GIF\"] PATH-OR-IRL", qelvio::cli::run_ls},
     {"cp", "cp [--move] [--name NEW] [--overwrite ask|yes|no] SOURCE... FOLDER", qelvio::cli::run_cp},
+    {"rename", "rename --name NAME [--digits 1-5] [--overwrite ask|yes|no] FILE...", qelvio::cli::run_rename},
     {"settings", "settings list | get SECTION NAME | set SECTION NAME VALUE", qelvio::cli::run_settings},
     {"associate", "associate [--program PATH]", qelvio::cli::run_associate},
     {"open", "open PATH", qelvio::cli::run_open},

@@ -52,5 +52,7 @@ inline constexpr const char16_t* kTextRenameDigits = u"digits";
 inline constexpr const char16_t* kTextRenamePattern = u"%%s%%0%dd%%s";
 inline constexpr const char16_t* kTextRenameOne = u"%s%s";
 inline constexpr const char16_t* kTextCantBeRenamedTo = u"The image %s can't be renamed to %s.";
+// The refusal of a number outside its range (%1 and %2: the limits).
+inline constexpr const char16_t* kTextEnterIntegerBetween = u"Please enter an integer between %1 and %2.";
 
 }  // namespace qelvio::resources

@@ -13,8 +13,8 @@
 class QWidget;
 class p_filenode;
 
-namespace qelvio::shell {
-struct Settings;
+namespace qelvio::thumbnails {
+class p_thumbcache;
 }
 
 namespace qelvio::browser {
@@ -26,26 +26,31 @@ public:
     virtual ~FileOperationsUi() = default;
 
     // Cut and Copy: the clipboard becomes the files (cut flag set or
-    // clear); nothing happens for an empty list.
+    // clear); nothing happens for an empty list. The desktop's clipboard
+    // gets the files too (text/uri-list), for file managers.
     virtual void cut(const std::vector<p_filenode*>& files) = 0;
     virtual void copy(const std::vector<p_filenode*>& files) = 0;
     // Paste is enabled while the clipboard holds something.
     virtual bool can_paste() const = 0;
-    // Pastes into folder; the caller takes in the notifications afterwards.
+    // Pastes into folder and empties the clipboard. Like every operation
+    // below that changes files, it ends with FrameCalls::refresh_panes.
     virtual void paste(p_filenode* folder) = 0;
     // Asks "Delete the selected images?" and deletes the files.
     virtual void delete_files(const std::vector<p_filenode*>& files) = 0;
     // Opens the rename dialog for the files (in list order) and renames them.
     virtual void rename(const std::vector<p_filenode*>& files) = 0;
     // Starts dragging the files from a press at global_start; the tracker
-    // sends 1025 and 1026 to the DropTarget under the pointer.
+    // sends 1025 and 1026 to the DropTarget under the pointer. Returns when
+    // the drag has ended (after the drop's own work).
     virtual void drag(const std::vector<p_filenode*>& files, QPoint global_start) = 0;
     // Copies or moves the files into folder, with the progress window
     // ("Copying images..." / "Moving images...") and the overwrite prompt.
     virtual void copy_or_move_into(p_filenode* folder, const std::vector<p_filenode*>& files, bool move) = 0;
 };
 
-// The program's file operations, their dialogs parented to parent.
-std::unique_ptr<FileOperationsUi> make_file_operations_ui(QWidget* parent, FrameCalls& frame);
+// The program's file operations, their dialogs parented to parent; the
+// overwrite prompt shows thumbnails from cache (none when null).
+std::unique_ptr<FileOperationsUi> make_file_operations_ui(QWidget* parent, FrameCalls& frame,
+                                                          thumbnails::p_thumbcache* cache = nullptr);
 
 }  // namespace qelvio::browser

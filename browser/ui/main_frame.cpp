@@ -74,7 +74,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     build_command_bar();
     client_ = new FrameClient(logic_, this);
     setCentralWidget(client_);
-    file_ops_ = make_file_operations_ui(this, *this);
+    file_ops_ = make_file_operations_ui(this, *this, &cache_);
     tree_ = new FolderTreePane(*this, *file_ops_, mcp_, cache_, client_);
     list_ = new ImageListPane(*this, client_);
     viewer_ = new ViewerPane(*this, client_);
