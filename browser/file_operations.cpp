@@ -19,13 +19,15 @@ p_string folder_name(const p_filenode* folder) {
     return path;
 }
 
-// One file of a paste or drop: copied or moved, and a failure shown. -100
-// needs no message: it is also what a move onto the file's own folder
-// gives, which leaves the file where it was.
+// One file of a paste or drop: copied or moved, and a failure shown. A move
+// into the file's own folder gives -100 and leaves the file where it was,
+// which needs no message; any other -100 is a read or write failure the
+// user must hear of.
 int32_t transfer_one(p_filenode* folder, p_filenode* file, bool move, p_overwriteprompt& prompt,
                      FileOperationFeedback& feedback) {
+    const bool onto_itself = move && file->getparent() == folder;
     int32_t status = p_copywithprompts(folder, file, move, &prompt, nullptr);
-    if (status < 0 && status != P_FAILED && status != P_CANCELLED) {
+    if (status < 0 && status != P_CANCELLED && !(status == P_FAILED && onto_itself)) {
         p_string text;
         text.format(p_loadstring(move ? kTextCantBeMovedTo : kTextCantBeCopiedTo).c_str(), file->getname(),
                     folder_name(folder));
