@@ -202,7 +202,14 @@ QTreeWidgetItem* FolderTreePane::insert_item(QTreeWidgetItem* parent, p_filenode
     auto* item = new QTreeWidgetItem(QStringList(qt(folder->getname())));
     item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(folder)));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-    parent->addChild(item);
+    // Folders are listed by name, as a desktop user expects; the medium's
+    // own listing order (a hash order on most Linux file systems) means
+    // nothing to them.
+    int position = 0;
+    while (position < parent->childCount() &&
+           parent->child(position)->text(0).compare(item->text(0), Qt::CaseInsensitive) <= 0)
+        ++position;
+    parent->insertChild(position, item);
     items_[folder] = item;
     for (p_filenode* child : folder->getchildren())
         if (child->isdirectory()) insert_item(item, child);

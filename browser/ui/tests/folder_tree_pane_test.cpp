@@ -191,6 +191,20 @@ TEST_F(FolderTreePaneTest, ExpandingLoadsSubfoldersAndNeverShowsTheThumbnailFold
     EXPECT_EQ(FolderTreePane::node_of(b)->gettrackmode(), P_TRACK_NONE);
 }
 
+TEST_F(FolderTreePaneTest, FoldersAreListedByNameIgnoringCase) {
+    for (const char* name : {"zebra", "Alpha", "mango", "beta", "Zoo"}) make_folder(name);
+    create();
+    QStringList shown;
+    for (int i = 0; i < top()->childCount(); ++i) shown << top()->child(i)->text(0);
+    EXPECT_EQ(shown, (QStringList{"Alpha", "beta", "mango", "zebra", "Zoo"}));
+    // One made outside later takes its place by name too.
+    make_folder("delta");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return child(top(), "delta") != nullptr; }, 5000));
+    shown.clear();
+    for (int i = 0; i < top()->childCount(); ++i) shown << top()->child(i)->text(0);
+    EXPECT_EQ(shown, (QStringList{"Alpha", "beta", "delta", "mango", "zebra", "Zoo"}));
+}
+
 TEST_F(FolderTreePaneTest, SelectByPathWalksAndStopsAtAMissingPart) {
     make_folder("a/b/c");
     make_folder("a/other");
