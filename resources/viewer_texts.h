@@ -39,6 +39,8 @@ inline constexpr const char16_t* kTextWidth = u"Width:";
 inline constexpr const char16_t* kTextHeight = u"Height:";
 inline constexpr const char16_t* kTextFit = u"Fit";
 inline constexpr const char16_t* kTextMaintainAspect = u"Maintain aspect ratio";
+// The standard message of a number field outside its range.
+inline constexpr const char16_t* kTextIntegerRange = u"Please enter an integer between %d and %d.";
 
 // ---- JPEG transform dialog (157) ----
 inline constexpr const char16_t* kTextTransformTitle = u"JPEG Transform";
