@@ -1,15 +1,14 @@
 // Texts of the viewer, the editor and their dialogs that have no number of
-// their own (numbered ones are in the string table: 35043, 35096, 62012).
+// their own (numbered ones are in the string table: 35043, 35096, 62012;
+// the frame's are in command_table.h).
 #pragma once
 
 namespace qelvio::resources {
 
 // ---- viewer ----
-inline constexpr const char16_t* kTextCantDisplay = u"The image can't be displayed.";
 inline constexpr const char16_t* kTextReadOnlyNoEdit = u"The image is read-only; it can't be edited.";
 
 // ---- editing ----
-inline constexpr const char16_t* kTextSaveChangesQuestion = u"Do you want to save the changes you made?";
 inline constexpr const char16_t* kTextBeingSentNoEdit =
     u"The image is being sent via infrared; it cannot be edited until its transfer is complete.";
 inline constexpr const char16_t* kTextReadOnlyNoTransform = u"The image is read-only; it can't be transformed.";

@@ -6,6 +6,7 @@
 #include "imaging/transform.h"
 #include "qelvio/p_status.h"
 #include "resources/command_ids.h"
+#include "resources/command_table.h"
 #include "resources/string_table.h"
 #include "resources/viewer_texts.h"
 
@@ -68,7 +69,7 @@ bool EditSession::may_let_go() {
     uint32_t changes = image_->changes();
     if (changes == 0) return true;
     if (changes & decoding::kChangedBitmap) {
-        int answer = host_.ask(r::kTextSaveChangesQuestion, kButtonsYesNoCancel);
+        int answer = host_.ask(r::kTextSaveChanges, kButtonsYesNoCancel);
         if (answer == kAnswerCancel) return false;
         if (answer == kAnswerNo) {
             // The edits go with the image's data; what was recorded or typed

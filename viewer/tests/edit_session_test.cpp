@@ -7,6 +7,7 @@
 #include "metadata/annotation.h"
 #include "platform/file_system.h"
 #include "resources/command_ids.h"
+#include "resources/command_table.h"
 #include "resources/viewer_texts.h"
 #include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
@@ -125,7 +126,7 @@ TEST_F(Editing, StopAfterARotationAsksAndNoLeavesTheFileAsStored) {
     EXPECT_TRUE(session.editing());  // Cancel: editing goes on
     session.handle_command(r::kCmdStopEditing);
     ASSERT_EQ(host.asked.size(), 2u);
-    EXPECT_EQ(host.asked[0], r::kTextSaveChangesQuestion);
+    EXPECT_EQ(host.asked[0], r::kTextSaveChanges);
     EXPECT_EQ(host.last_buttons, qp::kButtonsYesNoCancel);
     EXPECT_FALSE(session.editing());
     EXPECT_EQ(host.layouts, (std::vector<bool>{true, false}));
