@@ -1,0 +1,130 @@
+// The viewer pane in the frame, offscreen: zoom by wheel and tap, the up
+// and down keys with their repeat limit, the image read ahead, and editing
+// with its question answered through the message box.
+#include "browser/ui/tests/frame_fixture.h"
+#include "browser/ui/viewer_pane.h"
+#include "decoding/source/image_source.h"
+#include "resources/command_ids.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <thread>
+
+namespace qelvio::browser::testing {
+namespace {
+
+void wheel(QWidget* w, int delta) {
+    QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QWheelEvent event(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &event);
+}
+
+// Answers the next message box with a button and keeps its text.
+void answer_next_box(QMessageBox::StandardButton button, QString* text) {
+    QTimer::singleShot(0, [button, text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *text = box->text();
+            box->button(button)->click();
+        }
+    });
+}
+
+QByteArray file_bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST_F(FrameFixture, WheelAndTapZoomTheShownImage) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    EXPECT_EQ(viewer->view().zoom(), 1000);  // 96 x 64 is not enlarged
+    wheel(viewer, 120);
+    EXPECT_EQ(viewer->view().zoom(), 1500);
+    EXPECT_EQ(viewer->image()->zoom(), 1500);
+    wheel(viewer, -120);
+    EXPECT_EQ(viewer->view().zoom(), 1000);
+    wheel(viewer, -120);  // 666, smaller than the pane: fitted again
+    EXPECT_EQ(viewer->view().zoom(), 1000);
+    QTest::mouseClick(viewer, Qt::LeftButton, {}, QPoint(viewer->width() / 2, viewer->height() / 2));
+    EXPECT_EQ(viewer->view().zoom(), 1500);
+    QImage shot = viewer->grab().toImage();
+    // 144 x 96 of red around the centre, white beyond.
+    QPoint centre(shot.width() / 2, shot.height() / 2);
+    EXPECT_GT(shot.pixelColor(centre + QPoint(65, 0)).red(), 150);
+    EXPECT_EQ(shot.pixelColor(centre + QPoint(80, 0)), QColor(Qt::white));
+}
+
+TEST_F(FrameFixture, DownKeyStepsOnceWithin250msAndReadsAhead) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    QCoreApplication::processEvents();
+    ASSERT_NE(viewer->prefetched(), nullptr);
+    p_string name;
+    viewer->prefetched()->locator().getfile(&name);
+    EXPECT_EQ(name.utf8(), "b.bmp");
+    EXPECT_EQ(viewer->prefetched()->mode(), decoding::kModeViewing);
+    decoding::p_ImageSource* ahead = viewer->prefetched();
+
+    QTest::keyClick(viewer, Qt::Key_Down);
+    QTest::keyClick(viewer, Qt::Key_Down);
+    EXPECT_EQ(frame->shown_index(), 1);
+    EXPECT_EQ(viewer->image(), ahead);  // taken over
+    std::this_thread::sleep_for(std::chrono::milliseconds(260));
+    QTest::keyClick(viewer, Qt::Key_Down);
+    EXPECT_EQ(frame->shown_index(), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(260));
+    QTest::keyClick(viewer, Qt::Key_Down);  // the last image: no wrap outside a slide show
+    EXPECT_EQ(frame->shown_index(), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(260));
+    QTest::keyClick(viewer, Qt::Key_Up);
+    EXPECT_EQ(frame->shown_index(), 1);
+}
+
+TEST_F(FrameFixture, StopEditingAfterARotationAsksAndNoKeepsTheFile) {
+    create_frame();
+    QString path = QDir(dir.path()).filePath("a.jpg");
+    QByteArray before = file_bytes(path);
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    frame->make_active(kPaneViewer);
+    ASSERT_TRUE(frame->logic().dispatch(resources::kCmdEdit));
+    EXPECT_TRUE(viewer->editing().editing());
+    EXPECT_TRUE(frame->logic().state(resources::kCmdEdit).pressed);
+    EXPECT_FALSE(frame->logic().state(resources::kCmdReloadOriginal).enabled);
+    std::vector<int> buttons = visible_buttons();
+    EXPECT_NE(std::find(buttons.begin(), buttons.end(), 32865), buttons.end());
+    frame->logic().dispatch(resources::kCmdRotate90);
+    EXPECT_EQ(viewer->image()->size().width, 64);
+    EXPECT_TRUE(frame->logic().state(resources::kCmdReloadOriginal).enabled);
+
+    QString asked;
+    answer_next_box(QMessageBox::No, &asked);
+    frame->logic().dispatch(resources::kCmdStopEditing);
+    EXPECT_EQ(asked, "Do you want to save the changes you made?");
+    EXPECT_FALSE(viewer->editing().editing());
+    EXPECT_EQ(viewer->image()->size().width, 96);
+    EXPECT_EQ(file_bytes(path), before);
+    buttons = visible_buttons();
+    EXPECT_NE(std::find(buttons.begin(), buttons.end(), 32841), buttons.end());
+
+    // Edited again, then Esc (Stop editing) with Yes: the turned picture is stored.
+    frame->logic().dispatch(resources::kCmdEdit);
+    frame->logic().dispatch(resources::kCmdRotate90);
+    answer_next_box(QMessageBox::Yes, &asked);
+    frame->logic().dispatch(resources::kCmdStopEditing);
+    QImage stored(path);
+    EXPECT_EQ(stored.size(), QSize(64, 96));
+}
+
+}  // namespace qelvio::browser::testing
