@@ -12,6 +12,7 @@
 #include "viewer/ui/levels_dialog.h"
 #include "viewer/ui/resize_dialog.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -419,7 +420,7 @@ int ViewerPane::ask(std::u16string_view text, int buttons) {
     QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
     if (buttons == platform::kButtonsYesNoCancel) shown |= QMessageBox::Cancel;
     QMessageBox box(QMessageBox::Question, platform::string_text(57344), qt(text), shown, this);
-    int answer = box.exec();
+    int answer = run_modal(box);
     if (answer == QMessageBox::Yes) return platform::kAnswerYes;
     if (answer == QMessageBox::No) return platform::kAnswerNo;
     return buttons == platform::kButtonsYesNo ? platform::kAnswerNo : platform::kAnswerCancel;
@@ -427,6 +428,7 @@ int ViewerPane::ask(std::u16string_view text, int buttons) {
 
 void ViewerPane::tell(std::u16string_view text) {
     platform::show_message(this, qt(text), platform::MessageIcon::exclamation);
+    reactivate();
 }
 
 void ViewerPane::busy(bool on) {
@@ -451,7 +453,7 @@ std::optional<std::u16string> ViewerPane::ask_save_path() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("jpg");
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (run_modal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return platform::to_device_path(dialog.selectedFiles().front().toStdString());
 }
 
@@ -464,9 +466,27 @@ void ViewerPane::forget(const p_irl& locator) {
     if (cache_) cache_->forget(locator);
 }
 
+// Runs a modal dialog; the frame is made the active window again after it,
+// since without a window manager nothing else would (its keys would stop).
+int ViewerPane::run_modal(QDialog& dialog) {
+    int result = dialog.exec();
+    reactivate();
+    return result;
+}
+
+void ViewerPane::reactivate() {
+    // After the closed window has handed activation on (or not).
+    QTimer::singleShot(0, this, [this] {
+        QWidget* frame_window = window();
+        if (QApplication::activeWindow() || !frame_window->isVisible()) return;
+        frame_window->activateWindow();
+        if (!QApplication::activeWindow()) QApplication::setActiveWindow(frame_window);
+    });
+}
+
 bool ViewerPane::levels_dialog(decoding::p_ImageSource& image, imaging::LevelsParams& params) {
     viewer::LevelsDialog dialog(image, this);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (run_modal(dialog) != QDialog::Accepted) return false;
     params = dialog.params();
     return true;
 }
@@ -474,7 +494,7 @@ bool ViewerPane::levels_dialog(decoding::p_ImageSource& image, imaging::LevelsPa
 bool ViewerPane::resize_dialog(int width, int height, int& new_width, int& new_height) {
     QSize screen_size = screen() ? screen()->size() : QSize(width, height);
     viewer::ResizeDialog dialog(width, height, screen_size, this);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (run_modal(dialog) != QDialog::Accepted) return false;
     new_width = dialog.new_width();
     new_height = dialog.new_height();
     return true;
@@ -482,7 +502,7 @@ bool ViewerPane::resize_dialog(int width, int height, int& new_width, int& new_h
 
 int ViewerPane::transform_dialog(decoding::p_ImageSource& image) {
     viewer::JpegTransformDialog dialog(image, this);
-    return dialog.exec() == QDialog::Accepted ? dialog.code() : 0;
+    return run_modal(dialog) == QDialog::Accepted ? dialog.code() : 0;
 }
 
 }  // namespace qelvio::browser

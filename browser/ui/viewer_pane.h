@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+class QDialog;
 class QLabel;
 class QToolButton;
 
@@ -99,6 +100,8 @@ private:
     bool resize_dialog(int width, int height, int& new_width, int& new_height) override;
     int transform_dialog(decoding::p_ImageSource& image) override;
 
+    int run_modal(QDialog& dialog);
+    void reactivate();
     void apply(const viewer::Outcome& outcome);
     void drop_image();
     void read_ahead();

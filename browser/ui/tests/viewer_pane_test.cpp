@@ -127,4 +127,34 @@ TEST_F(FrameFixture, StopEditingAfterARotationAsksAndNoKeepsTheFile) {
     EXPECT_EQ(stored.size(), QSize(64, 96));
 }
 
+// Closes the next modal dialog and keeps its title.
+void close_next_dialog(QString* title) {
+    QTimer::singleShot(0, [title] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            *title = modal->windowTitle();
+            modal->close();
+        }
+    });
+}
+
+TEST_F(FrameFixture, EditingKeysOpenTheirDialogsOneAfterAnother) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    QApplication::setActiveWindow(frame.get());
+    frame->logic().dispatch(resources::kCmdEdit);
+    QString title;
+    close_next_dialog(&title);
+    QTest::keyClick(frame.get(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(title, "Levels");
+    // The frame takes the keys again once the dialog is gone.
+    QCoreApplication::processEvents();
+    title.clear();
+    close_next_dialog(&title);
+    QTest::keyClick(frame.get(), Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(title, "Resize");
+    EXPECT_TRUE(frame->viewer()->editing().editing());
+    EXPECT_EQ(frame->viewer()->image()->size().width, 96);  // cancelled: unchanged
+}
+
 }  // namespace qelvio::browser::testing
