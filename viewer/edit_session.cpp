@@ -4,6 +4,8 @@
 #include "decoding/source/jpeg_writer.h"
 #include "imaging/resample.h"
 #include "imaging/transform.h"
+#include "qelvio/p_fileops.h"
+#include "qelvio/p_mcp.h"
 #include "qelvio/p_status.h"
 #include "resources/command_ids.h"
 #include "resources/command_table.h"
@@ -34,6 +36,12 @@ public:
 private:
     EditorHost& host_;
     bool on_ = true;
+};
+
+// The save dialog has asked before replacing a file, so the copy does not
+// ask again.
+struct AlreadyConfirmed : p_overwriteprompt {
+    int show(const p_irl&, const p_irl&) override { return P_ANSWER_YES; }
 };
 
 std::u16string_view text(int id) {
@@ -100,6 +108,7 @@ bool EditSession::handle_command(int id) {
     switch (id) {
     case r::kCmdEdit: enter(); return true;
     case r::kCmdViewerTransformJpeg: transform_jpeg(); return true;
+    case r::kCmdSaveCopy: save_copy(); return true;
     default: break;
     }
     if (!command_state(id)) return false;
@@ -146,6 +155,9 @@ std::optional<EditSession::State> EditSession::command_state(int id) const {
         s.enabled = !editing_ && entry && entry->format == decoding::kFormatJpeg;
         return s;
     }
+    case r::kCmdSaveCopy:
+        s.enabled = image_ != nullptr && !editing_;
+        return s;
     case r::kCmdCropTool:
         s.enabled = editing_;
         s.pressed = view_.tool() == kToolCrop;
@@ -373,6 +385,38 @@ void EditSession::transform_jpeg() {
     image_->set_mode(decoding::kModeViewing);
     busy.end();
     host_.fit();
+}
+
+void EditSession::save_copy() {
+    if (!image_ || editing_) return;
+    std::optional<std::u16string> path = host_.ask_save_path();
+    if (!path || path->empty()) return;
+    std::size_t cut = path->rfind(u'\\');
+    std::u16string folder = cut == std::u16string::npos || cut == 0 ? u"\\" : path->substr(0, cut);
+    std::u16string name = cut == std::u16string::npos ? *path : path->substr(cut + 1);
+    p_irl folder_locator, copy_locator;
+    folder_locator.set(u"file", u"", folder.c_str());
+    copy_locator.set(u"file", u"", path->c_str());
+    p_mcp* tree = p_mcp::instance();
+    p_filenode* target = nullptr;
+    if (name.empty() || !tree || tree->openfile(folder_locator, &target) < 0 || !target) return;
+    p_filenode* source = image_->resolve_file();
+    if (!source) {
+        tell_status(r::kStringCantBeSaved, P_NOT_FOUND);
+        return;
+    }
+    p_irl source_locator;
+    // The chosen file is the shown one: there is nothing to copy.
+    if (source->getirl(source_locator) >= 0 && source_locator.view() == copy_locator.view()) return;
+    AlreadyConfirmed prompt;
+    int status = p_copywithprompts(target, source, false, &prompt, name.c_str());
+    if (status == P_CANCELLED) return;
+    if (status < 0) {
+        tell_status(r::kStringCantBeSaved, status);
+        return;
+    }
+    host_.forget(copy_locator);
+    host_.open_saved(copy_locator);
 }
 
 }  // namespace qelvio::viewer

@@ -1,6 +1,7 @@
 // Editing the image the viewer shows: entering and leaving editing, the
 // pixel commands (levels, auto levels, resize, rotate, flip, crop), Reload
-// Original, Save, Save As, the lossless JPEG transform of the shown image,
+// Original, Save, Save As, Save a copy, the lossless JPEG transform of the
+// shown image,
 // the command states, and the pending-changes question every caller asks
 // before the viewer lets go of its image.
 //
@@ -99,6 +100,9 @@ public:
     void save_as();
     void stop();
     void transform_jpeg();
+    // Copies the shown image's file, unchanged, to the path the save dialog
+    // gives, and shows the copy.
+    void save_copy();
 
 private:
     template <typename Operation>

@@ -371,3 +371,32 @@ TEST_F(Editing, PropertyChangesAreSavedWithoutAskingWhenTheViewerLetsGo) {
     EXPECT_EQ(image->changes(), 0u);
     EXPECT_EQ(command_output("exiftool -s3 -Artist '" + local("a.jpg") + "'"), "Ann\n");
 }
+
+TEST_F(Editing, SaveACopyCopiesTheFileAsItIsAndShowsTheCopy) {
+    convert("-size 64x48 gradient:red-blue -quality 90", "a.jpg");
+    make_folder("Copies");
+    make_file("Copies/old.jpg", "old bytes");
+    show(u"\\a.jpg");
+    EXPECT_TRUE(session.command_state(r::kCmdSaveCopy)->enabled);
+    host.save_path = u"\\Copies\\b.jpg";
+    session.handle_command(r::kCmdSaveCopy);
+    EXPECT_EQ(read("Copies/b.jpg"), read("a.jpg"));
+    EXPECT_EQ(host.opened, u"file:\\\\\\Copies\\b.jpg");
+
+    // The save dialog asked before replacing: the copy replaces at once.
+    host.save_path = u"\\Copies\\old.jpg";
+    session.save_copy();
+    EXPECT_EQ(read("Copies/old.jpg"), read("a.jpg"));
+    EXPECT_TRUE(host.told.empty());
+
+    // A folder that cannot be opened: nothing happens.
+    host.opened.clear();
+    host.save_path = u"\\Missing\\c.jpg";
+    session.save_copy();
+    EXPECT_TRUE(host.opened.empty());
+    EXPECT_TRUE(host.told.empty());
+    EXPECT_FALSE(exists("Missing"));
+
+    session.enter();
+    EXPECT_FALSE(session.command_state(r::kCmdSaveCopy)->enabled);
+}
