@@ -79,6 +79,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     list_ = new ImageListPane(*this, client_);
     viewer_ = new ViewerPane(*this, client_);
     viewer_->set_thumbnail_cache(&cache_);
+    viewer_->set_settings(&settings_);
     viewer_->hide();
     tree_->hide();
     list_->hide();

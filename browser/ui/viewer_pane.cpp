@@ -3,6 +3,8 @@
 #include "browser/ui/busy_window.h"
 #include "decoding/source/image_source.h"
 #include "imaging/ui/painter_target.h"
+#include "metadata/wav_sound.h"
+#include "platform/audio_player.h"
 #include "platform/device_root.h"
 #include "platform/ui/message_box.h"
 #include "resources/command_ids.h"
@@ -92,6 +94,7 @@ ViewerPane::ViewerPane(FrameCalls& frame, QWidget* parent)
 }
 
 ViewerPane::~ViewerPane() {
+    if (player_) player_->stop();
     messages_.detach();
     busy_.clear();
 }
@@ -119,6 +122,7 @@ bool ViewerPane::show_image(decoding::p_ImageSource* image) {
     view_.fit();
     setFocus();
     QWidget::repaint();
+    if (settings_ && settings_->auto_audio && image->has_audio()) play_audio();
     // The next image in the direction of travel, once this one is on the
     // screen.
     QTimer::singleShot(0, this, [this] { read_ahead(); });
@@ -150,7 +154,18 @@ void ViewerPane::read_ahead() {
     prefetch_index_ = next;
 }
 
+void ViewerPane::play_audio() {
+    if (!image_ || !image_->has_audio()) return;
+    const std::vector<uint8_t>* wav = image_->audio();
+    platform::Sound sound;
+    if (!wav || metadata::read_wav_sound(wav->data(), wav->size(), sound) != 0) return;
+    if (!player_) player_ = platform::make_audio_player();
+    if (player_->play(std::move(sound)) != 0)
+        platform::show_message(this, platform::string_text(35211), platform::MessageIcon::exclamation);
+}
+
 void ViewerPane::drop_image() {
+    if (player_) player_->stop();
     if (session_.editing()) editing_layout(false);
     session_.set_image(nullptr);
     view_.set_target(nullptr);
@@ -273,8 +288,10 @@ bool ViewerPane::handle_command(int id) {
             start_slideshow(std::max(frame_.shown_index(), 0), false);
         return true;
     case kCmdStopSlideShow: stop_slideshow(); return true;
+    case kCmdViewerPlayAudio: play_audio(); return true;
     default: break;
     }
+    if (settings_) session_.set_quality_setting(settings_->savequality);
     return session_.handle_command(id);
 }
 
@@ -293,6 +310,7 @@ std::optional<CommandState> ViewerPane::command_state(int id) {
         s.checked = slides_.running();
         return s;
     case kCmdStopSlideShow: s.enabled = slides_.running(); return s;
+    case kCmdViewerPlayAudio: s.enabled = image_ && image_->has_audio(); return s;
     default: break;
     }
     auto edit = session_.command_state(id);

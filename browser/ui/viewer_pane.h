@@ -32,6 +32,9 @@ class QToolButton;
 namespace qelvio::thumbnails {
 class p_thumbcache;
 }
+namespace qelvio::platform {
+class AudioPlayer;
+}
 
 namespace qelvio::browser {
 
@@ -46,6 +49,11 @@ public:
     // The thumbnail cache that hands out the image read ahead and forgets
     // files whose content changed.
     void set_thumbnail_cache(thumbnails::p_thumbcache* cache) { cache_ = cache; }
+    // The settings read when they matter: auto_audio when an image is shown,
+    // savequality when editing saves.
+    void set_settings(const shell::Settings* settings) { settings_ = settings; }
+    // Plays the shown image's audio note without waiting (32847).
+    void play_audio();
 
     // Decodes the image for viewing and fits it; false (nothing shown) when
     // it fails. The pending-changes question must have been asked.
@@ -113,6 +121,8 @@ private:
 
     FrameCalls& frame_;
     thumbnails::p_thumbcache* cache_ = nullptr;
+    const shell::Settings* settings_ = nullptr;
+    std::unique_ptr<platform::AudioPlayer> player_;
     decoding::p_ImageSource* image_ = nullptr;
     std::unique_ptr<viewer::ImageZoomTarget> zoom_target_;
     decoding::p_ImageSource* prefetch_ = nullptr;
