@@ -1,6 +1,7 @@
 #include "browser/ui/viewer_pane.h"
 
 #include "browser/ui/busy_window.h"
+#include "browser/ui/progress_window.h"
 #include "decoding/source/image_source.h"
 #include "imaging/ui/painter_target.h"
 #include "metadata/wav_sound.h"
@@ -55,6 +56,22 @@ constexpr OverlaySpec kOverlay[] = {
 };
 
 }  // namespace
+
+// The lossless transform's progress in the program's progress window.
+class ViewerPane::TransformProgress : public decoding::ProgressWindow {
+public:
+    void create(std::u16string_view text, int minimum, int maximum) override {
+        window_ = std::make_unique<browser::ProgressWindow>(qt(text), minimum, maximum);
+        window_->show();
+    }
+    void step(int position) override {
+        if (window_) window_->step(position);
+    }
+    void close() override { window_.reset(); }
+
+private:
+    std::unique_ptr<browser::ProgressWindow> window_;
+};
 
 ViewerPane::ViewerPane(FrameCalls& frame, QWidget* parent)
     : QWidget(parent), frame_(frame), view_(now_ms), session_(*this, view_), messages_(this) {
@@ -478,6 +495,11 @@ std::optional<std::u16string> ViewerPane::ask_save_path() {
 void ViewerPane::open_saved(const p_irl& locator) {
     release();
     frame_.open_locator(locator);
+}
+
+decoding::ProgressWindow* ViewerPane::progress_window() {
+    if (!progress_) progress_ = std::make_unique<TransformProgress>();
+    return progress_.get();
 }
 
 void ViewerPane::forget(const p_irl& locator) {

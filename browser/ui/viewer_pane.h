@@ -104,6 +104,7 @@ private:
     std::optional<std::u16string> ask_save_path() override;
     void open_saved(const p_irl& locator) override;
     void forget(const p_irl& locator) override;
+    decoding::ProgressWindow* progress_window() override;
     bool levels_dialog(decoding::p_ImageSource& image, imaging::LevelsParams& params) override;
     bool resize_dialog(int width, int height, int& new_width, int& new_height) override;
     int transform_dialog(decoding::p_ImageSource& image) override;
@@ -123,6 +124,8 @@ private:
     thumbnails::p_thumbcache* cache_ = nullptr;
     const shell::Settings* settings_ = nullptr;
     std::unique_ptr<platform::AudioPlayer> player_;
+    class TransformProgress;
+    std::unique_ptr<TransformProgress> progress_;
     decoding::p_ImageSource* image_ = nullptr;
     std::unique_ptr<viewer::ImageZoomTarget> zoom_target_;
     decoding::p_ImageSource* prefetch_ = nullptr;

@@ -5,6 +5,7 @@
 #include "browser/ui/viewer_pane.h"
 #include "decoding/source/image_source.h"
 #include "resources/command_ids.h"
+#include "viewer/ui/jpeg_transform_dialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -155,6 +156,30 @@ TEST_F(FrameFixture, EditingKeysOpenTheirDialogsOneAfterAnother) {
     EXPECT_EQ(title, "Resize");
     EXPECT_TRUE(frame->viewer()->editing().editing());
     EXPECT_EQ(frame->viewer()->image()->size().width, 96);  // cancelled: unchanged
+}
+
+TEST_F(FrameFixture, JpegTransformFromTheViewerTurnsTheFileAndShowsIt) {
+    create_frame();
+    QString path = QDir(dir.path()).filePath("a.jpg");
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    EXPECT_TRUE(frame->logic().state(resources::kCmdViewerTransformJpeg).enabled);
+    // Turn by 90 degrees (the third button) and confirm.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<viewer::JpegTransformDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        QTest::mouseClick(dialog->button(2), Qt::LeftButton, {}, QPoint(12, 12));
+        dialog->accept();
+    });
+    frame->logic().dispatch(resources::kCmdViewerTransformJpeg);
+    EXPECT_EQ(QImage(path).size(), QSize(64, 96));
+    ASSERT_NE(frame->viewer()->image(), nullptr);
+    EXPECT_EQ(frame->viewer()->image()->size().width, 64);
+    EXPECT_EQ(frame->viewer()->image()->mode(), decoding::kModeViewing);
+
+    // The BMP is no JPEG: the command is disabled.
+    ASSERT_TRUE(frame->view_index(1));
+    EXPECT_FALSE(frame->logic().state(resources::kCmdViewerTransformJpeg).enabled);
 }
 
 }  // namespace qelvio::browser::testing
