@@ -182,4 +182,53 @@ TEST_F(FrameFixture, JpegTransformFromTheViewerTurnsTheFileAndShowsIt) {
     EXPECT_FALSE(frame->logic().state(resources::kCmdViewerTransformJpeg).enabled);
 }
 
+TEST_F(FrameFixture, ZoomedLargeImageIsDrawnFromTilesAsTheyArrive) {
+    // 4000 x 3000 of fine detail: decoded whole at a reduced scale, so full
+    // size comes tile by tile from the image object's worker.
+    QString path = QDir(dir.path()).filePath("big.jpg");
+    QString tile = QDir(dir.path()).filePath("tile.png");
+    ASSERT_EQ(std::system(("convert -size 10x10 xc:white -fill black -draw 'rectangle 0,0 4,4' -draw 'rectangle 5,5 9,9' '" +
+                           tile.toStdString() + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("convert -size 4000x3000 'tile:" + tile.toStdString() + "' -quality 90 '" + path.toStdString() + "'").c_str()), 0);
+    QFile::remove(tile);
+    create_frame();
+    int index = -1;
+    for (int i = 0; i < frame->image_count(); ++i) {
+        p_string name;
+        frame->image_locator(i).getfile(&name);
+        if (name.utf8() == "big.jpg") index = i;
+    }
+    ASSERT_GE(index, 0);
+    ASSERT_TRUE(frame->view_index(index));
+    ViewerPane* viewer = frame->viewer();
+    ASSERT_LT(viewer->image()->whole_image_scale(), 1000);
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdZoomFull);
+    EXPECT_EQ(viewer->view().zoom(), 1000);
+    // Two pixels 5 apart on the checkerboard of 5-pixel squares are far
+    // apart in tone at full size, and two 10 apart alike.
+    auto contrast = [](const QImage& shot, int distance) {
+        QPoint c(shot.width() / 2, shot.height() / 2);
+        int sum = 0;
+        for (int x = 0; x < 64; ++x)
+            sum += std::abs(qGray(shot.pixel(c + QPoint(x, 0))) - qGray(shot.pixel(c + QPoint(x + distance, 0))));
+        return sum;
+    };
+    // The first full drawing shows the reduced picture and queues the tiles.
+    QImage reduced = viewer->grab().toImage();
+    EXPECT_TRUE(viewer->image()->tiled());
+    // Each completion message finishes a tile and starts the next.
+    const decoding::TileGrid* grid = viewer->image()->tile_grid();
+    ASSERT_NE(grid, nullptr);
+    for (int i = 0; i < 1000 && (grid->queued() > 0 || viewer->image()->decode_running()); ++i) QTest::qWait(10);
+    QTest::qWait(50);  // the last message
+    EXPECT_EQ(grid->queued(), 0u);
+    EXPECT_FALSE(viewer->image()->decode_running());
+    QImage shot = viewer->grab().toImage();
+    EXPECT_NE(shot, reduced);
+    EXPECT_GT(contrast(reduced, 10), 64 * 30);  // the reduced picture does not repeat every 10 pixels
+    EXPECT_GT(contrast(shot, 5), 64 * 200);
+    EXPECT_LT(contrast(shot, 10), 64 * 30);  // the same square colour again
+}
+
 }  // namespace qelvio::browser::testing
