@@ -231,4 +231,28 @@ TEST_F(FrameFixture, ZoomedLargeImageIsDrawnFromTilesAsTheyArrive) {
     EXPECT_LT(contrast(shot, 10), 64 * 30);  // the same square colour again
 }
 
+TEST_F(FrameFixture, ReturningToTheBrowserWhileEditingAsksFirst) {
+    create_frame();
+    QString path = QDir(dir.path()).filePath("a.jpg");
+    QByteArray before = file_bytes(path);
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdEdit);
+    frame->logic().dispatch(resources::kCmdFlipVertical);
+    QString asked;
+    answer_next_box(QMessageBox::Cancel, &asked);
+    frame->logic().dispatch(resources::kCmdReturnToBrowser);
+    EXPECT_EQ(asked, "Do you want to save the changes you made?");
+    EXPECT_EQ(frame->logic().mode(), FrameMode::viewer);
+    EXPECT_TRUE(frame->viewer()->editing().editing());
+
+    answer_next_box(QMessageBox::No, &asked);
+    frame->logic().dispatch(resources::kCmdReturnToBrowser);
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+    EXPECT_EQ(frame->viewer()->image(), nullptr);
+    EXPECT_EQ(file_bytes(path), before);
+    // The browser's layout is back, without the editor's menu.
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+}
+
 }  // namespace qelvio::browser::testing
