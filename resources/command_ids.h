@@ -44,8 +44,37 @@ inline constexpr int kCmdDropMove = 32857;
 inline constexpr int kCmdDropCopy = 32858;
 inline constexpr int kCmdDropCancel = 32861;
 
-// ---- viewer (until the viewer gathers its own) ----
+// ---- viewer ----
 inline constexpr int kCmdViewerTransformJpeg = 32853;
 inline constexpr int kCmdViewerPlayAudio = 32847;
+inline constexpr int kCmdReturnToBrowser = 32810;
+inline constexpr int kCmdFitToScreen = 32860;
+inline constexpr int kCmdZoomFull = 32905;
+inline constexpr int kCmdZoomIn = 32868;
+inline constexpr int kCmdZoomOut = 32870;
+inline constexpr int kCmdZoomArea = 32867;
+inline constexpr int kCmdFullScreen = 32771;
+inline constexpr int kCmdViewerSlideShow = 32909;
+inline constexpr int kCmdStopSlideShow = 32797;
+inline constexpr int kCmdViewerProperties = 32881;
+inline constexpr int kCmdRecordAudio = 32893;
+inline constexpr int kCmdSaveCopy = 32917;
+
+// ---- editing ----
+inline constexpr int kCmdEdit = 32841;
+inline constexpr int kCmdLevels = 32839;
+inline constexpr int kCmdAutoLevels = 32848;
+inline constexpr int kCmdResize = 32840;
+inline constexpr int kCmdRotate90 = 32836;
+inline constexpr int kCmdRotate180 = 32837;
+inline constexpr int kCmdRotate270 = 32838;
+inline constexpr int kCmdFlipHorizontal = 32911;
+inline constexpr int kCmdFlipVertical = 32912;
+inline constexpr int kCmdCropTool = 32845;
+inline constexpr int kCmdCrop = 32835;
+inline constexpr int kCmdReloadOriginal = 32846;
+inline constexpr int kCmdSave = 32915;
+inline constexpr int kCmdSaveAs = 32914;
+inline constexpr int kCmdStopEditing = 32865;
 
 }  // namespace qelvio::resources

@@ -13,6 +13,10 @@ public:
     virtual void open_folder(const p_irl& folder, bool select_in_tree) = 0;
     // Shows the image list's item in the viewer; false when it failed.
     virtual bool view_index(int index) = 0;
+    // The locator of the image list's item (empty for none).
+    virtual p_irl image_locator(int index) const = 0;
+    // Opens a file's folder and shows the file in the viewer, or a folder.
+    virtual void open_locator(const p_irl& irl) = 0;
     // Makes a pane active (1 image list, 2 folder tree, 3 viewer).
     virtual void make_active(int pane) = 0;
     // The viewer let go of its image: back to browser mode.

@@ -78,6 +78,8 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     tree_ = new FolderTreePane(*this, *file_ops_, mcp_, cache_, client_);
     list_ = new ImageListPane(*this, client_);
     viewer_ = new ViewerPane(*this, client_);
+    viewer_->set_thumbnail_cache(&cache_);
+    viewer_->set_settings(&settings_);
     viewer_->hide();
     tree_->hide();
     list_->hide();
@@ -276,6 +278,8 @@ bool MainFrame::view_index(int index) {
     timing_mark("image shown", list_->currentItem() ? list_->currentItem()->text().toUtf8().constData() : "");
     return true;
 }
+
+p_irl MainFrame::image_locator(int index) const { return list_->locator(index); }
 
 void MainFrame::return_to_browser() {
     logic_.switch_to_browser();

@@ -51,7 +51,7 @@ public:
 
     // Opens a locator: its folder with tree selection, then the file (if
     // any) in the viewer.
-    void open_locator(const p_irl& irl);
+    void open_locator(const p_irl& irl) override;
     // The folder tree and the image list take in pending file-tree
     // notifications (after metadata writes, receptions, drops).
     void refresh();
@@ -90,6 +90,7 @@ public:
     // ---- FrameCalls ----
     void open_folder(const p_irl& folder, bool select_in_tree) override;
     bool view_index(int index) override;
+    p_irl image_locator(int index) const override;
     void make_active(int pane) override { logic_.make_active(pane); }
     void return_to_browser() override;
     void request_full_screen(bool on) override { logic_.request_full_screen(on); }
