@@ -4,6 +4,7 @@
 // files on disk.
 #include "browser/ui/drag_tracker.h"
 #include "browser/ui/file_operations_ui.h"
+#include "browser/ui/tests/stub_frame.h"
 #include "browser/ui/frame_calls.h"
 #include "browser/ui/overwrite_dialog.h"
 #include "browser/ui/rename_dialog.h"
@@ -44,23 +45,6 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out) { *out << bytes.
 
 namespace qelvio::browser::testing {
 namespace {
-
-struct StubFrame : FrameCalls {
-    void open_folder(const p_irl&, bool) override {}
-    bool view_index(int) override { return false; }
-    void make_active(int) override {}
-    void return_to_browser() override {}
-    void request_full_screen(bool) override {}
-    bool multi_select() const override { return false; }
-    void start_slideshow(bool) override {}
-    int image_count() const override { return 0; }
-    bool image_selected(int) const override { return false; }
-    int shown_index() const override { return -1; }
-    float slide_interval() const override { return 3.0f; }
-    void set_viewer_command_visible(int, bool) override {}
-    void refresh_panes() override { ++refreshes; }
-    int refreshes = 0;
-};
 
 // Runs each action, in turn, on the next modal window that opens; what is
 // left unrun when the script object goes is reported.

@@ -2,6 +2,7 @@
 // with the files they leave on disk, label editing, changes made by other
 // programs, and drops.
 #include "browser/ui/folder_tree_pane.h"
+#include "browser/ui/tests/stub_frame.h"
 
 #include "browser/ui/file_operations_ui.h"
 #include "platform/device_root.h"
@@ -32,29 +33,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct FakeFrame : FrameCalls {
+struct FakeFrame : StubFrame {
     std::vector<std::string> opened;  // locators asked to open
     int activations = 0;
-    int refreshes = 0;
     void open_folder(const p_irl& folder, bool select_in_tree) override {
         EXPECT_FALSE(select_in_tree);
         opened.push_back(folder.utf8());
     }
-    bool view_index(int) override { return false; }
     void make_active(int pane) override {
         EXPECT_EQ(pane, kPaneFolderTree);
         ++activations;
     }
-    void return_to_browser() override {}
-    void request_full_screen(bool) override {}
-    bool multi_select() const override { return false; }
-    void start_slideshow(bool) override {}
-    int image_count() const override { return 0; }
-    bool image_selected(int) const override { return false; }
-    int shown_index() const override { return -1; }
-    float slide_interval() const override { return 3; }
-    void set_viewer_command_visible(int, bool) override {}
-    void refresh_panes() override { ++refreshes; }
 };
 
 struct FakeOperations : FileOperationsUi {
