@@ -1,127 +1,890 @@
 #include "browser/ui/image_list_pane.h"
 
+#include "browser/list_commands.h"
 #include "browser/timing.h"
+#include "browser/ui/file_operations_ui.h"
+#include "browser/ui/image_list_drawing.h"
+#include "browser/ui/report_view.h"
+#include "decoding/format_id.h"
 #include "decoding/plugin_manager.h"
+#include "decoding/source/image_source.h"
+#include "metadata/wav_sound.h"
+#include "platform/audio_player.h"
+#include "platform/debug_output.h"
+#include "platform/file_system.h"
 #include "qelvio/p_filetree.h"
+#include "resources/browser_texts.h"
+#include "resources/command_ids.h"
+#include "resources/string_table.h"
+#include "thumbnails/p_thumbcache.h"
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 
 namespace qelvio::browser {
 namespace {
 
-constexpr int kCmdViewImage = 32907;
-constexpr int kCmdSelectAll = 32832;
-constexpr int kCmdUnselectAll = 32833;
-constexpr int kCmdSlideShowAll = 32802;
-constexpr int kCmdSlideShowSelected = 32803;
+using namespace resources;
 
 QString qt(const p_string& text) { return QString::fromUtf16(static_cast<const char16_t*>(text)); }
+QString qt(const char16_t* text) { return QString::fromUtf16(text); }
+
+constexpr int kStringSearching = 35091;
+
+// A printf text of the table with one file name.
+QString with_name(const char16_t* picture, const QString& name) {
+    QString text = qt(picture);
+    return text.replace(QStringLiteral("%s"), name);
+}
+
+// The file attribute bit of a read-only file.
+constexpr uint32_t kAttributeReadOnly = 1;
 
 }  // namespace
 
-ImageListPane::ImageListPane(FrameCalls& frame, QWidget* parent) : QListWidget(parent), frame_(frame) {
+ImageListPane::ImageListPane(FrameCalls& frame, shell::Settings& settings, thumbnails::p_thumbcache& cache,
+                             FileOperationsUi& file_operations, QWidget* parent)
+    : QWidget(parent), frame_(frame), settings_(settings), cache_(cache), file_operations_(file_operations) {
     setObjectName("image_list");
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    connect(this, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { frame_.view_index(row(item)); });
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    target_.attach(this);
+    bar_ = new QScrollBar(Qt::Vertical, this);
+    bar_->hide();
+    connect(bar_, &QScrollBar::valueChanged, this, [this](int) {
+        compute_visible_range();
+        if (model_.band_active()) model_.update_band(band_meets());
+        update();
+    });
+    report_ = new ReportView(this);
+    report_->hide();
+    report_->viewport()->installEventFilter(this);
+    report_->paint_row = [this](QPainter& p, int index, const QRect& row, bool focus) {
+        paint_report_row(p, index, row, focus);
+    };
+    report_->paint_overlay = [this](QPainter& p) {
+        if (model_.band_active()) paint_band(p, report_->content_y(0));
+    };
+    connect(report_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int) {
+        compute_visible_range();
+        if (model_.band_active()) model_.update_band(band_meets());
+        start_loading();
+    });
+    connect(report_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        if (view_mode() != kViewDetails) return;
+        SortChoice choice = header_tap(column, settings_.sortmode, descending_);
+        sort_by(choice.key, choice.descending);
+    });
+    // Keyboard moves of the current row select that row alone.
+    connect(report_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) {
+                if (current_from_pointer_ || !current.isValid()) return;
+                model_.select_all(false);
+                model_.select(current.row(), true);
+                report_->viewport()->update();
+            });
+    // Timer 11: the file tree's notifications.
+    notification_timer_.setInterval(kNotificationIntervalMs);
+    connect(&notification_timer_, &QTimer::timeout, this, &ImageListPane::take_notifications);
+    notification_timer_.start();
+    // Timer 12: autoscroll while a rubber band is dragged.
+    autoscroll_timer_.setInterval(kAutoscrollIntervalMs);
+    connect(&autoscroll_timer_, &QTimer::timeout, this, &ImageListPane::autoscroll_step);
+    last_autoscroll_.start();
+    settings_.add_observer(this);
+    tell = [this](const QString& text) { QMessageBox::information(this, QString(), text); };
+    choose_transform = [this] {
+        // The transform dialog comes later: a plain choice meanwhile.
+        const QStringList names{QStringLiteral("Rotate 90\u00B0 counter-clockwise"),
+                                QStringLiteral("Rotate 180\u00B0"), QStringLiteral("Rotate 90\u00B0 clockwise"),
+                                QStringLiteral("Mirror left-right"), QStringLiteral("Mirror top-bottom")};
+        const int codes[5] = {7, 6, 5, 1, 2};
+        bool ok = false;
+        const QString chosen = QInputDialog::getItem(this, QStringLiteral("JPEG Transform"),
+                                                     QStringLiteral("Select a transformation:"), names, 0, false, &ok);
+        const int at = static_cast<int>(names.indexOf(chosen));
+        return ok && at >= 0 ? codes[at] : 0;
+    };
+    play_audio = [this](int index) { play_audio_of(index); };
+    const int mode = settings_.viewmode;
+    settings_.viewmode = -1;  // so that the stored mode is taken in full
+    set_view_mode(mode >= 0 && mode <= 2 ? mode : kViewThumbnails);
 }
 
-void ImageListPane::open(p_filenode* folder) {
+ImageListPane::~ImageListPane() {
+    settings_.remove_observer(this);
+    target_.detach();
+    if (audio_player_) audio_player_->stop();
+    stop_thumbnail_loading();
+    end_subscription();
+}
+
+// ---- folder ----
+
+bool ImageListPane::is_image_file(p_filenode* file) const {
+    if (!file || file->isdirectory()) return false;
+    // A file the tree holds for another reason (opened by locator) may be a
+    // child without a listed extension: only listed ones are images.
+    const std::u16string_view name = file->getname().view();
+    const std::size_t dot = name.rfind(u'.');
+    if (dot == std::u16string_view::npos) return false;
+    const QString extension = QString::fromUtf16(name.data() + dot + 1, static_cast<qsizetype>(name.size() - dot - 1));
+    const QStringList listed = QString::fromStdU16String(extensions_).split(' ', Qt::SkipEmptyParts);
+    for (const QString& pattern : listed) {
+        QString p = pattern;
+        if (p.startsWith(QStringLiteral("*."))) p = p.mid(2);
+        if (p == QStringLiteral("*") || p.compare(extension, Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
+void ImageListPane::end_subscription() {
+    if (tree_ && listener_ >= 0) tree_->removelistener(listener_);
+    tree_ = nullptr;
+    listener_ = -1;
+}
+
+void ImageListPane::add_item(p_filenode* file) {
+    p_irl irl;
+    if (file->getirl(irl) < 0) return;
+    model_.add(file, cache_.getimage(irl));
+}
+
+int ImageListPane::open(p_filenode* folder) {
+    if (!folder || !folder->isdirectory()) return P_FAILED;
+    if (folder == folder_) return P_OK;
+    p_irl irl;
+    if (folder->getirl(irl) >= 0) settings_.lastdirectory = std::u16string(irl.view());
+    stop_thumbnail_loading();
+    end_subscription();
+    p_filenode* old = folder_;
     folder_ = folder;
-    refresh();
+    report_->set_rows(0);
+    report_->setUpdatesEnabled(false);
+    model_.clear();
+    model_.reserve(folder->getchildren().size());
+    failed_.clear();
+    reading_ = true;
+    report_->hide();
+    repaint();  // "Loading..."
+    if (old && !old->isreleased()) old->settrack(P_TRACK_FOLDERS, nullptr, false);
+    extensions_.clear();
+    decoding::PluginManager::instance().list_extensions(extensions_);
+    const int32_t status = folder->settrack(P_TRACK_FILES, extensions_.c_str(), true);
+    if (status < 0) platform::debug_trace(u"image list: folder listing failed %d", status);
+    for (p_filenode* child : folder->getchildren())
+        if (is_image_file(child)) add_item(child);
+    sort_items();
+    compute_visible_range();
+    reading_ = false;
+    report_->setUpdatesEnabled(true);
+    if (!searching_ && !grid_mode() && model_.count() > 0) show_list_control();
+    layout_grid_now();
+    update();
+    tree_ = folder->gettree();
+    listener_ = tree_ ? tree_->addlistener() : -1;
+    return P_OK;
+}
+
+void ImageListPane::show_list_control() {
+    report_->setGeometry(rect());
+    report_->set_mode(view_mode(), model_.count());
+    report_->show();
+    report_->viewport()->update();
 }
 
 void ImageListPane::refresh() {
-    clear();
-    files_.clear();
-    if (!folder_) return;
-    std::u16string extensions;
-    decoding::PluginManager::instance().list_extensions(extensions);
-    // Listed afresh, so files that came since are taken in.
-    folder_->settrack(P_TRACK_FILES, extensions.c_str(), true);
-    // A file the tree holds for another reason (opened by locator) may be
-    // a child without a listed extension: only the listed ones are images.
-    const QStringList listed = QString::fromStdU16String(extensions).split(' ', Qt::SkipEmptyParts);
-    for (p_filenode* child : folder_->getchildren()) {
-        if (child->isdirectory()) continue;
-        const QString name = qt(child->getname());
-        const int dot = name.lastIndexOf('.');
-        if (dot >= 0 && listed.contains(name.mid(dot + 1), Qt::CaseInsensitive)) files_.push_back(child);
+    // Files that came by other ways than this program's own operations are
+    // found by listing the folder again; the listing reports them as
+    // notifications.
+    if (folder_ && !folder_->isreleased()) folder_->settrack(P_TRACK_FILES, extensions_.c_str(), true);
+    take_notifications();
+}
+
+void ImageListPane::take_notifications() {
+    if (!tree_ || listener_ < 0) return;
+    const int before = model_.count();
+    bool resort = false;
+    bool added = false;
+    p_fileevent e;
+    while (tree_->getevent(listener_, &e)) {
+        switch (e.kind) {
+        case P_EVENT_ADDCHILD:
+            if (e.node == folder_ && is_image_file(e.other) && model_.index_of_file(e.other) < 0) {
+                add_item(e.other);
+                added = true;
+            }
+            break;
+        case P_EVENT_REMOVECHILD:
+            if (e.node == folder_) {
+                const int index = model_.index_of_file(e.other);
+                if (index >= 0) {
+                    if (in_flight_ && model_.items()[index].image == in_flight_) loading_ = -1;
+                    model_.remove(index);
+                }
+            }
+            break;
+        case P_EVENT_CHILDRENAMED:
+            if (e.node == folder_) resort = true;
+            break;
+        case P_EVENT_FLAGSCHANGED:
+            if (model_.index_of_file(e.node) >= 0) resort = true;
+            break;
+        default: break;
+        }
     }
-    std::sort(files_.begin(), files_.end(), [](p_filenode* a, p_filenode* b) {
-        return qt(a->getname()).compare(qt(b->getname()), Qt::CaseInsensitive) < 0;
+    if (added || resort) {
+        sort_items();
+        compute_visible_range();
+    }
+    if (!grid_mode()) {
+        if (model_.count() != before) report_->set_rows(model_.count());
+        if (before == 0 && model_.count() > 0 && !searching_) show_list_control();
+        if (model_.count() == 0) report_->hide();
+        report_->viewport()->update();
+    }
+    if (model_.count() != before) layout_grid_now();
+    if (added || resort || model_.count() != before) {
+        compute_visible_range();
+        update();
+        start_loading();
+    }
+}
+
+void ImageListPane::sort_items() {
+    model_.sort(settings_.sortmode, descending_, [key = settings_.sortmode](const ListItem& item) {
+        SortFacts f;
+        if (!item.file) return f;
+        f.name = std::u16string(item.file->getname().view());
+        switch (key) {
+        case kSortType:
+            if (item.image) f.format = std::u16string(item.image->format_name().view());
+            break;
+        case kSortSize: f.size = item.file->getfilesize(); break;
+        case kSortDate: {
+            uint64_t time = 0;
+            if (item.file->getfiletime(&time) >= 0) f.seconds = platform::unix_seconds_of_file_time(time);
+            break;
+        }
+        default: break;
+        }
+        return f;
     });
-    for (p_filenode* file : files_) addItem(qt(file->getname()));
-    if (count()) setCurrentRow(0);
+    loading_ = in_flight_ ? index_of_image(in_flight_) : -1;
+    update();
+    if (report_->isVisible()) report_->viewport()->update();
 }
 
-void ImageListPane::set_active_look(bool active) {
-    QPalette p = palette();
-    p.setColor(QPalette::Highlight, active ? QApplication::palette().color(QPalette::Highlight) : QColor(0xC0, 0xC0, 0xC0));
-    p.setColor(QPalette::HighlightedText,
-               active ? QApplication::palette().color(QPalette::HighlightedText) : QColor(Qt::black));
-    setPalette(p);
+void ImageListPane::sort_by(int key, bool descending) {
+    settings_.sortmode = key;
+    descending_ = descending;
+    sort_items();
 }
 
-int ImageListPane::index_of(const QString& name) const {
-    for (std::size_t i = 0; i < files_.size(); ++i)
-        if (qt(files_[i]->getname()) == name) return static_cast<int>(i);
-    return -1;
+// ---- layout and scrolling ----
+
+void ImageListPane::set_view_mode(int mode) {
+    if (mode == settings_.viewmode) return;
+    settings_.viewmode = mode;
+    if (mode == kViewThumbnails) {
+        report_->hide();
+        layout_grid_now();
+    } else {
+        bar_->hide();
+        show_list_control();
+        if (model_.count() == 0) report_->hide();
+    }
+    compute_visible_range();
+    update();
+    start_loading();
+}
+
+void ImageListPane::layout_grid_now() {
+    const int cell_height = GridGeometry::cell_height_for(settings_.thumb_filenames);
+    if (!grid_mode()) {
+        bar_->hide();
+        columns_ = GridGeometry::columns_for(width());
+        return;
+    }
+    const int bar_width = bar_->sizeHint().width();
+    GridLayoutResult r = layout_grid(width(), height(), bar_width, model_.count(), cell_height, bar_->isVisible());
+    if (r.bar == GridLayoutResult::Bar::add) {
+        // The bar takes its place; laying out again right away stands in for
+        // the size change that follows it.
+        bar_->setGeometry(width() - bar_width, 0, bar_width, height());
+        bar_->show();
+        r = layout_grid(width(), height(), bar_width, model_.count(), cell_height, true);
+    }
+    columns_ = r.columns;
+    if (r.bar == GridLayoutResult::Bar::none) {
+        bar_->hide();
+        bar_->setValue(0);
+    } else {
+        bar_->setGeometry(width() - bar_width, 0, bar_width, height());
+        bar_->setRange(0, std::max(0, r.range_max - r.page));
+        bar_->setPageStep(r.page);
+        bar_->setSingleStep(line_step(height()));
+        bar_->setValue(0);
+    }
+    compute_visible_range();
+    update();
+}
+
+int ImageListPane::scroll_position() const { return grid_mode() && bar_->isVisible() ? bar_->value() : 0; }
+
+void ImageListPane::compute_visible_range() {
+    if (grid_mode()) {
+        visible_ = grid_visible_range(scroll_position(), height(), grid(), model_.count());
+    } else {
+        visible_ = rows_visible_range(report_->top_index(), report_->rows_per_page(), model_.count());
+    }
+}
+
+void ImageListPane::scroll_grid_to(int position) {
+    if (!bar_->isVisible()) return;
+    bar_->setValue(std::clamp(position, 0, bar_->maximum()));  // valueChanged redraws
+    start_loading();
+}
+
+void ImageListPane::resizeEvent(QResizeEvent*) {
+    if (!grid_mode()) {
+        report_->setGeometry(rect());
+        compute_visible_range();
+        return;
+    }
+    layout_grid_now();
+}
+
+void ImageListPane::wheelEvent(QWheelEvent* event) {
+    if (!grid_mode() || !bar_->isVisible()) return;
+    const int steps = event->angleDelta().y() / 120;
+    scroll_grid_to(bar_->value() - steps * 3 * line_step(height()));
+}
+
+void ImageListPane::show_item(int index) {
+    if (index < 0 || index >= model_.count()) return;
+    if (!grid_mode()) {
+        report_->scrollTo(report_->model()->index(index, 0));
+        compute_visible_range();
+        return;
+    }
+    scroll_grid_to(scroll_to_show(grid().cell(index), scroll_position(), height()));
+    compute_visible_range();
+}
+
+void ImageListPane::set_current(int index) {
+    if (grid_mode() || index < 0 || index >= model_.count()) return;
+    current_from_pointer_ = true;
+    report_->setCurrentIndex(report_->model()->index(index, 0));
+    current_from_pointer_ = false;
+}
+
+// ---- items ----
+
+int ImageListPane::index_of(const QString& name) {
+    for (int i = 0; i < model_.count(); ++i)
+        if (qt(model_.items()[i].file->getname()) == name) return i;
+    if (!folder_) return -1;
+    const std::u16string wanted = name.toStdU16String();
+    p_filenode* child = folder_->getexactchild(wanted.c_str(), true);
+    // Only a file with an image extension becomes an item (a text file
+    // opened by its locator does not join the images).
+    if (!is_image_file(child)) return -1;
+    add_item(child);
+    sort_items();
+    layout_grid_now();
+    if (!grid_mode()) report_->set_rows(model_.count());
+    return model_.index_of_file(child);
+}
+
+p_filenode* ImageListPane::file(int index) const {
+    return index >= 0 && index < model_.count() ? model_.items()[index].file : nullptr;
 }
 
 p_irl ImageListPane::locator(int index) const {
     p_irl irl;
-    if (index >= 0 && index < item_count()) files_[static_cast<std::size_t>(index)]->getirl(irl);
+    if (p_filenode* f = file(index)) f->getirl(irl);
     return irl;
 }
 
-bool ImageListPane::handle_command(int id) {
-    switch (id) {
-    case kCmdViewImage:
-        if (currentRow() >= 0) frame_.view_index(currentRow());
+QString ImageListPane::file_name(int index) const {
+    p_filenode* f = file(index);
+    return f ? qt(f->getname()) : QString();
+}
+
+void ImageListPane::select(int index, bool selected) {
+    model_.select(index, selected);
+    repaint_items(index, index);
+}
+
+void ImageListPane::select_all(bool selected) {
+    model_.select_all(selected);
+    update();
+    report_->viewport()->update();
+}
+
+void ImageListPane::repaint_items(int first, int last) {
+    if (first < 0 || last < first) return;
+    if (!grid_mode()) {
+        report_->repaint_rows(first, last);
+        return;
+    }
+    const GridGeometry g = grid();
+    QRect area;
+    for (int i = std::max(first, visible_.first); i <= std::min(last, visible_.last); ++i)
+        area |= to_qrect(g.cell(i)).translated(0, -scroll_position());
+    if (!area.isEmpty()) update(area);
+}
+
+void ImageListPane::repaint_selected() {
+    update();
+    report_->viewport()->update();
+}
+
+void ImageListPane::set_active_look(bool active) {
+    if (active == active_) return;
+    active_ = active;
+    repaint_selected();
+}
+
+void ImageListPane::set_searching(bool searching) {
+    searching_ = searching;
+    if (searching) report_->hide();
+    else if (!grid_mode() && model_.count() > 0) show_list_control();
+    update();
+}
+
+void ImageListPane::settings_changed(int) {
+    layout_grid_now();
+    update();
+    report_->viewport()->update();
+}
+
+// ---- thumbnails ----
+
+int ImageListPane::index_of_image(const decoding::p_ImageSource* image) const {
+    for (int i = std::max(visible_.first, 0); i <= visible_.last; ++i)
+        if (model_.items()[i].image == image) return i;
+    for (int i = 0; i < model_.count(); ++i)
+        if (model_.items()[i].image == image) return i;
+    return -1;
+}
+
+void ImageListPane::start_loading() {
+    if (in_flight_ || model_.count() == 0 || !isVisible() || reading_) return;
+    for (int i = std::max(visible_.first, 0); i <= visible_.last && i < model_.count(); ++i) {
+        decoding::p_ImageSource* image = model_.items()[i].image;
+        if (!image || image->undecodable() || failed_.count(image) || image->decode_running()) continue;
+        if (!image->format_entry() || image->thumbnail_is_current()) continue;
+        // The image comes to the head of the cache's list, so the thumbnails
+        // being looked at keep their data and the rest are let go.
+        cache_.getimage(image->locator());
+        const int status = image->thumbnail(&target_);
+        if (status == P_IMAGE_BUSY && image->decode_running()) {
+            loading_ = i;
+            in_flight_ = image;
+            return;
+        }
+        if (status < 0) failed_.insert(image);
+        repaint_items(i, i);
+    }
+    if (!all_thumbnails_marked_ && cells_drawn_ && visible_.last >= 0) {
+        all_thumbnails_marked_ = true;
+        timing_mark("visible thumbnails drawn", QString::number(visible_.last - visible_.first + 1).toUtf8().constData());
+    }
+}
+
+void ImageListPane::thumbnail_done(decoding::p_ImageSource* image) {
+    if (image != in_flight_) {
+        // A decode stopped earlier: its image keeps the result.
+        if (!image->decode_running()) image->finish_decode();
+        return;
+    }
+    image->finish_decode();
+    in_flight_ = nullptr;
+    loading_ = -1;
+    if (!image->thumbnail_bitmap()) failed_.insert(image);
+    const int index = index_of_image(image);
+    repaint_items(index, index);
+    start_loading();
+}
+
+void ImageListPane::stop_thumbnail_loading() {
+    // The decode in flight is left to end on its worker; its completion
+    // message still finishes it, and nothing new starts meanwhile.
+    loading_ = -1;
+}
+
+bool ImageListPane::event(QEvent* event) {
+    if (event->type() == platform::NumberedMessageEvent::event_type()) {
+        auto* m = static_cast<platform::NumberedMessageEvent*>(event);
+        if (m->message() == decoding::kMessageDecodeDone)
+            thumbnail_done(reinterpret_cast<decoding::p_ImageSource*>(m->first()));
         return true;
-    case kCmdSelectAll: selectAll(); return true;
-    case kCmdUnselectAll: clearSelection(); return true;
-    case kCmdSlideShowAll: frame_.start_slideshow(false); return true;
-    case kCmdSlideShowSelected: frame_.start_slideshow(true); return true;
+    }
+    return QWidget::event(event);
+}
+
+// ---- painting ----
+
+ItemLook ImageListPane::look_of(const ListItem& item) const {
+    ItemLook look;
+    look.active = active_;
+    look.sending = being_sent && item.file && being_sent(item.file);
+    look.file_names = settings_.thumb_filenames;
+    look.icons = settings_.thumb_annoticons;
+    return look;
+}
+
+void ImageListPane::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    QRect client = rect();
+    if (bar_->isVisible()) client.setRight(bar_->x() - 1);
+    if (model_.count() == 0 || searching_) {
+        paint_message(painter, client,
+                      searching_ ? qt(load_string(kStringSearching)) : qt(reading_ ? kTextLoading : kTextNoImages));
+        return;
+    }
+    if (!grid_mode()) {
+        painter.fillRect(client, Qt::white);
+        return;
+    }
+    const GridGeometry g = grid();
+    const int offset = scroll_position();
+    const QRect area = event->rect() & client;
+    // Margins and the area beyond the grid.
+    painter.fillRect(area, Qt::white);
+    const int first_row = std::max(0, (area.top() + offset - kGridOrigin) / g.cell_height);
+    const int last_row = (area.bottom() + offset - kGridOrigin) / g.cell_height;
+    const int first_column = std::max(0, (area.left() - kGridOrigin) / kCellWidth);
+    const int last_column = std::min(g.columns - 1, (area.right() - kGridOrigin) / kCellWidth);
+    for (int row = first_row; row <= last_row; ++row) {
+        for (int column = first_column; column <= last_column; ++column) {
+            const int index = row * g.columns + column;
+            if (index >= model_.count()) continue;  // white already
+            paint_cell(painter, g, index, offset, model_.items()[index], look_of(model_.items()[index]));
+        }
+    }
+    if (model_.band_active()) paint_band(painter, offset);
+    if (!cells_drawn_) {
+        cells_drawn_ = true;
+        timing_mark("first cells drawn");
+    }
+    start_loading();
+}
+
+void ImageListPane::paint_report_row(QPainter& painter, int index, const QRect& row, bool focus) {
+    if (index < 0 || index >= model_.count()) return;
+    static constexpr int widths[4] = {120, 50, 60, 80};
+    int w[4];
+    for (int c = 0; c < 4; ++c) w[c] = view_mode() == kViewDetails ? report_->columnWidth(c) : widths[c];
+    ItemLook look = look_of(model_.items()[index]);
+    look.focus = focus;
+    paint_row(painter, row, view_mode(), reinterpret_cast<const int(&)[4]>(w), model_.items()[index], look);
+    if (!cells_drawn_) {
+        cells_drawn_ = true;
+        timing_mark("first cells drawn");
+    }
+    QTimer::singleShot(0, this, [this] { start_loading(); });
+}
+
+void ImageListPane::paint_band(QPainter& painter, int offset_y) {
+    const ListRect& b = model_.band();
+    QPen pen(Qt::black);
+    pen.setStyle(Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(b.left, b.top - offset_y, b.width(), b.height()));
+}
+
+void ImageListPane::repaint_band() {
+    if (grid_mode()) update();
+    else report_->viewport()->update();
+}
+
+// ---- pointer ----
+
+bool ImageListPane::control_held(Qt::KeyboardModifiers modifiers) const {
+    return (modifiers & Qt::ControlModifier) || frame_.multi_select();
+}
+
+QPoint ImageListPane::to_content(QPoint widget) const { return {widget.x(), widget.y() + scroll_position()}; }
+
+int ImageListPane::hit(QPoint content, bool* icon_hit) const {
+    *icon_hit = false;
+    int index = -1;
+    ListRect row_rect;
+    if (grid_mode()) {
+        index = grid().hit(content.x(), content.y(), model_.count());
+    } else {
+        const int h = report_->row_height();
+        index = content.y() / h;
+        if (content.y() < 0 || index >= model_.count()) index = -1;
+        row_rect = {0, index * h, report_->viewport()->width(), (index + 1) * h};
+    }
+    if (index < 0) return -1;
+    // Icon boxes take the press in the grid with icons shown, and in mode 2.
+    decoding::p_ImageSource* image = model_.items()[index].image;
+    if (image && ((grid_mode() && settings_.thumb_annoticons) || view_mode() == kViewThumbsDetails)) {
+        const ListRect audio = grid_mode() ? grid().audio_box(index) : row_audio_box(row_rect);
+        const ListRect description = grid_mode() ? grid().description_box(index) : row_description_box(row_rect);
+        if (audio.contains(content.x(), content.y()) && image->has_audio()) *icon_hit = true;
+        if (description.contains(content.x(), content.y()) && image->has_description()) *icon_hit = true;
+    }
+    return index;
+}
+
+std::function<bool(int, const ListRect&)> ImageListPane::band_meets() const {
+    if (grid_mode()) {
+        const GridGeometry g = grid();
+        return [g](int i, const ListRect& band) { return g.cell(i).intersects(band); };
+    }
+    const int h = report_->row_height();
+    const int w = std::max(report_->viewport()->width(), report_->header()->length());
+    return [h, w](int i, const ListRect& band) { return ListRect{0, i * h, w, (i + 1) * h}.intersects(band); };
+}
+
+void ImageListPane::press(QPoint content, bool control, Qt::KeyboardModifiers) {
+    frame_.make_active(kPaneImageList);
+    bool icon_hit = false;
+    const int index = hit(content, &icon_hit);
+    model_.press(index, content.x(), content.y(), control, icon_hit, view_mode());
+    if (icon_hit) {
+        decoding::p_ImageSource* image = model_.items()[index].image;
+        const ListRect box = grid_mode() ? grid().audio_box(index)
+                                         : row_audio_box({0, index * report_->row_height(), report_->viewport()->width(),
+                                                          (index + 1) * report_->row_height()});
+        if (box.contains(content.x(), content.y()) && image->has_audio()) {
+            if (play_audio) play_audio(index);
+        } else if (open_properties) {
+            open_properties(index, true);
+        }
+    }
+    if (!grid_mode() && index >= 0) set_current(index);
+    update();
+    report_->viewport()->update();
+}
+
+void ImageListPane::move_to(QPoint content, int viewport_y, int viewport_height) {
+    frame_.make_active(kPaneImageList);
+    const bool was_band = model_.band_active();
+    const MoveResult r = model_.move(content.x(), content.y(), band_meets());
+    if (r == MoveResult::drag_started) {
+        std::vector<p_filenode*> files;
+        for (int i : model_.selected_indices()) files.push_back(model_.items()[i].file);
+        if (!files.empty()) file_operations_.drag(files, QCursor::pos());
+        return;
+    }
+    if (!model_.band_active()) return;
+    if (r != MoveResult::nothing || was_band) repaint_band();
+    // Autoscroll near the top and bottom edges.
+    const bool can_scroll = grid_mode() ? bar_->isVisible() : report_->verticalScrollBar()->maximum() > 0;
+    autoscroll_speed_ = can_scroll ? autoscroll_speed(viewport_y, viewport_height) : 0;
+    if (autoscroll_speed_ != 0) {
+        if (last_autoscroll_.elapsed() > kAutoscrollIntervalMs) autoscroll_step();
+        if (!autoscroll_timer_.isActive()) autoscroll_timer_.start();
+    }
+}
+
+void ImageListPane::autoscroll_step() {
+    if (autoscroll_speed_ == 0 || !model_.band_active()) {
+        autoscroll_timer_.stop();
+        return;
+    }
+    last_autoscroll_.restart();
+    if (grid_mode()) {
+        scroll_grid_to(bar_->value() + autoscroll_speed_);
+    } else {
+        report_->scroll_rows(autoscroll_speed_ > 0 ? 1 : -1);
+    }
+    compute_visible_range();
+    if (model_.band_active()) model_.update_band(band_meets());
+    repaint_band();
+}
+
+void ImageListPane::release(bool control) {
+    frame_.make_active(kPaneImageList);
+    autoscroll_timer_.stop();
+    autoscroll_speed_ = 0;
+    model_.release(control);
+    update();
+    report_->viewport()->update();
+}
+
+void ImageListPane::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    press(to_content(event->position().toPoint()), control_held(event->modifiers()), event->modifiers());
+}
+
+void ImageListPane::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    const QPoint p = event->position().toPoint();
+    move_to(to_content(p), p.y(), height());
+}
+
+void ImageListPane::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    release(control_held(event->modifiers()));
+}
+
+void ImageListPane::mouseDoubleClickEvent(QMouseEvent* event) {
+    bool icon_hit = false;
+    const int index = hit(to_content(event->position().toPoint()), &icon_hit);
+    if (index >= 0 && !icon_hit) frame_.view_index(index);
+}
+
+bool ImageListPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != report_->viewport()) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        auto* m = static_cast<QMouseEvent*>(event);
+        const QPoint p = m->position().toPoint();
+        const QPoint content(p.x() + report_->horizontalScrollBar()->value(), report_->content_y(p.y()));
+        if (event->type() == QEvent::MouseButtonPress && m->button() == Qt::LeftButton) {
+            report_->setFocus();
+            press(content, control_held(m->modifiers()), m->modifiers());
+        } else if (event->type() == QEvent::MouseMove && (m->buttons() & Qt::LeftButton)) {
+            move_to(content, p.y(), report_->viewport()->height());
+        } else if (event->type() == QEvent::MouseButtonRelease && m->button() == Qt::LeftButton) {
+            release(control_held(m->modifiers()));
+        } else if (event->type() == QEvent::MouseButtonDblClick && m->button() == Qt::LeftButton) {
+            bool icon_hit = false;
+            const int index = hit(content, &icon_hit);
+            if (index >= 0 && !icon_hit) frame_.view_index(index);
+        }
+        return true;
+    }
     default: return false;
     }
 }
 
+// ---- commands ----
+
+void ImageListPane::play_audio_of(int index) {
+    if (index < 0 || index >= model_.count() || !model_.items()[index].image) return;
+    const std::vector<uint8_t>* wav = model_.items()[index].image->audio();
+    if (!wav) return;
+    platform::Sound sound;
+    if (metadata::read_wav_sound(wav->data(), wav->size(), sound) != 0) return;
+    if (!audio_player_) audio_player_ = platform::make_audio_player();
+    audio_player_->play(std::move(sound));  // returns at once; the player's worker plays it
+}
+
+void ImageListPane::transform_selected() {
+    int code = 0;
+    for (int index : model_.selected_indices()) {
+        const ListItem item = model_.items()[index];
+        if (!item.image || !item.file) continue;
+        const decoding::FormatEntry* entry = item.image->format_entry();
+        if (!entry || entry->format != decoding::kFormatJpeg) continue;
+        if (code == 0) {
+            code = choose_transform ? choose_transform() : 0;
+            if (code == 0) return;
+        }
+        const QString name = qt(item.file->getname());
+        uint32_t attributes = 0;
+        if (item.file->getfileattributes(&attributes) >= 0 && (attributes & kAttributeReadOnly)) {
+            tell(with_name(kTextTransformReadOnly, name));
+            continue;
+        }
+        if (being_sent && being_sent(item.file)) {
+            tell(with_name(kTextTransformBeingSent, name));
+            continue;
+        }
+        if (item.image == in_flight_) continue;  // its thumbnail decode ends first; never happens for long
+        const int status =
+            item.image->lossless_transform(code, [this](const p_irl& irl) { cache_.forget(irl); });
+        if (status < 0) {
+            tell(with_name(kTextTransformNoMemory, name));
+            continue;
+        }
+        failed_.erase(item.image);
+        repaint_items(index, index);
+    }
+    start_loading();
+}
+
 std::optional<CommandState> ImageListPane::command_state(int id) {
-    CommandState s;
-    switch (id) {
-    case kCmdViewImage: s.enabled = currentRow() >= 0; return s;
-    case kCmdSelectAll: s.enabled = count() > 0; return s;
-    case kCmdUnselectAll: s.enabled = !selectedItems().isEmpty(); return s;
-    case kCmdSlideShowAll: s.enabled = count() > 1; return s;
-    case kCmdSlideShowSelected: s.enabled = selectedItems().size() > 1; return s;
-    default: return std::nullopt;
+    ListCommandFacts f;
+    f.count = model_.count();
+    f.selected = model_.selected_count();
+    f.view_mode = view_mode();
+    f.sort_key = settings_.sortmode;
+    f.descending = descending_;
+    f.can_paste = file_operations_.can_paste();
+    if (id == kCmdPlayAudio && f.selected == 1) {
+        const ListItem& item = model_.items()[model_.next(-1, true)];
+        f.one_selected_has_audio = item.image && item.image->has_audio();
     }
-}
-
-void ImageListPane::paintEvent(QPaintEvent* event) {
-    QListWidget::paintEvent(event);
-    if (!cells_drawn_ && count() > 0) {
-        cells_drawn_ = true;
-        timing_mark("first cells drawn");
-    }
-}
-
-void ImageListPane::mousePressEvent(QMouseEvent* event) {
-    frame_.make_active(kPaneImageList);
-    // In multi-select mode each tap adds to or removes from the selection.
-    if (frame_.multi_select() && event->button() == Qt::LeftButton) {
-        if (QListWidgetItem* item = itemAt(event->position().toPoint())) {
-            item->setSelected(!item->isSelected());
-            setCurrentItem(item, QItemSelectionModel::NoUpdate);
-            return;
+    if (id == kCmdTransformJpeg) {
+        for (int i : model_.selected_indices()) {
+            const ListItem& item = model_.items()[i];
+            const decoding::FormatEntry* entry = item.image ? item.image->format_entry() : nullptr;
+            if (entry && entry->format == decoding::kFormatJpeg) {
+                f.any_selected_jpeg = true;
+                break;
+            }
         }
     }
-    QListWidget::mousePressEvent(event);
+    return list_command_state(id, f);
+}
+
+bool ImageListPane::handle_command(int id) {
+    if (!list_command_state(id, {}).has_value()) return false;
+    const std::optional<CommandState> state = command_state(id);
+    if (!state || !state->enabled) return true;
+    if (int mode = view_mode_of_command(id); mode >= 0) {
+        set_view_mode(mode);
+        return true;
+    }
+    if (int key = sort_key_of_command(id); key >= 0) {
+        sort_by(key, descending_);
+        return true;
+    }
+    std::vector<p_filenode*> selected;
+    for (int i : model_.selected_indices()) selected.push_back(model_.items()[i].file);
+    switch (id) {
+    case kCmdSortAscending: sort_by(settings_.sortmode, false); return true;
+    case kCmdSortDescending: sort_by(settings_.sortmode, true); return true;
+    case kCmdSelectAll: select_all(true); return true;
+    case kCmdUnselectAll: select_all(false); return true;
+    case kCmdViewImage: frame_.view_index(model_.next(-1, true)); return true;
+    case kCmdSlideShowAll: frame_.start_slideshow(false); return true;
+    case kCmdSlideShowSelected: frame_.start_slideshow(true); return true;
+    case kCmdPlayAudio:
+        if (play_audio) play_audio(model_.next(-1, true));
+        return true;
+    case kCmdProperties:
+        if (open_properties) open_properties(model_.next(-1, true), false);
+        return true;
+    case kCmdTransformJpeg: transform_selected(); return true;
+    case kCmdCut: file_operations_.cut(selected); return true;
+    case kCmdCopy: file_operations_.copy(selected); return true;
+    case kCmdPaste:
+        if (folder_) file_operations_.paste(folder_);
+        take_notifications();
+        return true;
+    case kCmdDelete:
+        file_operations_.delete_files(selected);
+        take_notifications();
+        return true;
+    case kCmdRename:
+        file_operations_.rename(selected);
+        take_notifications();
+        return true;
+    default: return true;  // carried, but its window comes later
+    }
 }
 
 }  // namespace qelvio::browser
