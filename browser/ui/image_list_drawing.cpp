@@ -208,8 +208,8 @@ void paint_row(QPainter& painter, const QRect& row, int mode, const int (&widths
             if (item.image->has_audio()) painter.drawPixmap(to_qrect(row_audio_box(r)).topLeft(), res.audio_icon);
         }
     } else {
-        painter.setFont(res.row_font);
-        QFontMetrics metrics(res.row_font);
+        // The details rows use the list control's own font.
+        const QFontMetrics metrics(painter.font());
         int x = row.left();
         const QString texts[4] = {item_shown_name(item), item_format(item), item_size(item), item_date(item)};
         for (int c = 0; c < 4; ++c) {

@@ -54,7 +54,7 @@ void paint_message(QPainter& painter, const QRect& area, const QString& message)
 void paint_cell(QPainter& painter, const GridGeometry& grid, int index, int offset_y, const ListItem& item,
                 const ItemLook& look);
 // One row of mode 0 or 2 in row (widget coordinates); widths are mode 0's
-// column widths.
+// column widths. Mode 0 draws with the painter's font (the list control's).
 void paint_row(QPainter& painter, const QRect& row, int mode, const int (&widths)[4], const ListItem& item,
                const ItemLook& look);
 

@@ -588,6 +588,7 @@ void ImageListPane::paint_report_row(QPainter& painter, int index, const QRect& 
     for (int c = 0; c < 4; ++c) w[c] = view_mode() == kViewDetails ? report_->columnWidth(c) : widths[c];
     ItemLook look = look_of(model_.items()[index]);
     look.focus = focus;
+    painter.setFont(report_->font());
     paint_row(painter, row, view_mode(), reinterpret_cast<const int(&)[4]>(w), model_.items()[index], look);
     if (!cells_drawn_) {
         cells_drawn_ = true;
@@ -706,7 +707,11 @@ void ImageListPane::autoscroll_step() {
         report_->scroll_rows(autoscroll_speed_ > 0 ? 1 : -1);
     }
     compute_visible_range();
-    if (model_.band_active()) model_.update_band(band_meets());
+    // The band's end stays under the pointer while the content moves.
+    const QPoint content = grid_mode() ? to_content(last_pointer_)
+                                       : QPoint(last_pointer_.x() + report_->horizontalScrollBar()->value(),
+                                                report_->content_y(last_pointer_.y()));
+    model_.move(content.x(), content.y(), band_meets());
     repaint_band();
 }
 
@@ -727,6 +732,7 @@ void ImageListPane::mousePressEvent(QMouseEvent* event) {
 void ImageListPane::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton)) return;
     const QPoint p = event->position().toPoint();
+    last_pointer_ = p;
     move_to(to_content(p), p.y(), height());
 }
 
@@ -755,6 +761,7 @@ bool ImageListPane::eventFilter(QObject* watched, QEvent* event) {
             report_->setFocus();
             press(content, control_held(m->modifiers()), m->modifiers());
         } else if (event->type() == QEvent::MouseMove && (m->buttons() & Qt::LeftButton)) {
+            last_pointer_ = p;
             move_to(content, p.y(), report_->viewport()->height());
         } else if (event->type() == QEvent::MouseButtonRelease && m->button() == Qt::LeftButton) {
             release(control_held(m->modifiers()));

@@ -94,6 +94,8 @@ public:
     VisibleRange visible_range() const { return visible_; }
     int loading_index() const { return loading_; }
     int scroll_position() const;
+    // Columns of the grid as laid out.
+    int columns() const { return columns_; }
     QScrollBar* scroll_bar() const { return bar_; }
     ReportView* report_view() const { return report_; }
     const ImageListModel& model() const { return model_; }
@@ -186,6 +188,7 @@ private:
     QTimer notification_timer_;
     QTimer autoscroll_timer_;
     int autoscroll_speed_ = 0;
+    QPoint last_pointer_;  // where the last move was, in the widget that took it
     QElapsedTimer last_autoscroll_;
     bool current_from_pointer_ = false;
     bool cells_drawn_ = false;
