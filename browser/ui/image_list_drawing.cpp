@@ -35,10 +35,13 @@ QString shortened(const QString& text, int width, const QFontMetrics& metrics) {
     return qt(shorten(in, width, [&](std::u16string_view t) { return metrics.horizontalAdvance(qt(t)); }));
 }
 
-// Draws the thumbnail into the rectangle.
+// Draws the thumbnail the image holds into the rectangle. The bitmap is
+// drawn as it is: asking the image for a current one could decode here, on
+// the user-interface thread, when the file changed.
 void draw_thumbnail(QPainter& painter, decoding::p_ImageSource* image, const QRect& r) {
     imaging::PainterDrawingTarget target(painter, 24);
-    image->draw_thumbnail(target, {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+    if (const imaging::Dib* dib = image->thumbnail_bitmap())
+        imaging::DibDraw(*dib, target, {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
 }
 
 // The icon in a white box with a black border, 2 pixels in from its corner.

@@ -496,18 +496,12 @@ void ImageListPane::start_loading() {
         if (status < 0) failed_.insert(image);
         repaint_items(i, i);
     }
-    if (!all_thumbnails_marked_ && cells_drawn_ && visible_.last >= 0) {
-        all_thumbnails_marked_ = true;
-        timing_mark("visible thumbnails drawn", QString::number(visible_.last - visible_.first + 1).toUtf8().constData());
-    }
+    // Every visible thumbnail is there: the next paint draws the last of them.
+    if (!all_thumbnails_marked_ && cells_drawn_ && visible_.last >= 0) thumbnails_complete_ = true;
 }
 
 void ImageListPane::thumbnail_done(decoding::p_ImageSource* image) {
-    if (image != in_flight_) {
-        // A decode stopped earlier: its image keeps the result.
-        if (!image->decode_running()) image->finish_decode();
-        return;
-    }
+    if (image != in_flight_) return;  // a decode stopped since (a cancelled decode posts nothing)
     image->finish_decode();
     in_flight_ = nullptr;
     loading_ = -1;
@@ -518,8 +512,11 @@ void ImageListPane::thumbnail_done(decoding::p_ImageSource* image) {
 }
 
 void ImageListPane::stop_thumbnail_loading() {
-    // The decode in flight is left to end on its worker; its completion
-    // message still finishes it, and nothing new starts meanwhile.
+    // Releasing tiles stops the image's worker (the decode is cancelled and
+    // waited for), so the viewer finds the image idle. A thumbnail decode
+    // holds no tiles; nothing else of the image is lost.
+    if (in_flight_) in_flight_->release(decoding::kReleaseTiles);
+    in_flight_ = nullptr;
     loading_ = -1;
 }
 
@@ -578,6 +575,7 @@ void ImageListPane::paintEvent(QPaintEvent* event) {
         cells_drawn_ = true;
         timing_mark("first cells drawn");
     }
+    mark_thumbnails_drawn();
     start_loading();
 }
 
@@ -594,7 +592,14 @@ void ImageListPane::paint_report_row(QPainter& painter, int index, const QRect& 
         cells_drawn_ = true;
         timing_mark("first cells drawn");
     }
+    mark_thumbnails_drawn();
     QTimer::singleShot(0, this, [this] { start_loading(); });
+}
+
+void ImageListPane::mark_thumbnails_drawn() {
+    if (!thumbnails_complete_ || all_thumbnails_marked_) return;
+    all_thumbnails_marked_ = true;
+    timing_mark("visible thumbnails drawn", QString::number(visible_.last - visible_.first + 1).toUtf8().constData());
 }
 
 void ImageListPane::paint_band(QPainter& painter, int offset_y) {
@@ -809,7 +814,7 @@ void ImageListPane::transform_selected() {
             tell(with_name(kTextTransformBeingSent, name));
             continue;
         }
-        if (item.image == in_flight_) continue;  // its thumbnail decode ends first; never happens for long
+        if (item.image == in_flight_) stop_thumbnail_loading();  // the transform needs the image idle
         const int status =
             item.image->lossless_transform(code, [this](const p_irl& irl) { cache_.forget(irl); });
         if (status < 0) {

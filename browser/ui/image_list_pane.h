@@ -159,6 +159,8 @@ private:
     QPoint to_content(QPoint widget) const;
     void repaint_band();
     void paint_band(QPainter& painter, int offset_y);
+    // The timing mark after the paint that drew the last visible thumbnail.
+    void mark_thumbnails_drawn();
     ItemLook look_of(const ListItem& item) const;
     void paint_report_row(QPainter& painter, int index, const QRect& row, bool focus);
     void transform_selected();
@@ -193,6 +195,7 @@ private:
     bool current_from_pointer_ = false;
     bool cells_drawn_ = false;
     bool all_thumbnails_marked_ = false;
+    bool thumbnails_complete_ = false;
     std::unique_ptr<platform::AudioPlayer> audio_player_;
 };
 

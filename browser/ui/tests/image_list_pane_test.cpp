@@ -281,3 +281,63 @@ TEST_F(ListFixture, EmptyFolderAndSearchingMessages) {
 
 }  // namespace
 }  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+// The three view modes drawn offscreen, compared with reference images kept
+// beside this test. Fonts and JPEG decoding may differ slightly between
+// machines, so a few pixels may differ; a layout, colour or text change
+// moves far more. QELVIO_UPDATE_REFERENCES=1 writes new references.
+struct ReferencePane : ListFixture {
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        make_jpeg("Beach.jpg", "#e0c080", "120x80", "2024-03-05 12:00");
+        make_jpeg("a.b.Forest.jpg", "#208040", "60x90", "2023-11-20 08:30");
+        make_jpeg("Sky with a very long name.jpg", "#4080ff", "200x100", "2022-07-01 18:00");
+        run("convert -size 64x64 xc:'#804080' '" + path("Plum.bmp").toStdString() + "' && touch -d '2024-01-02' '" +
+            path("Plum.bmp").toStdString() + "'");
+        run("printf 'garbage' > '" + path("Broken.jpg").toStdString() + "' && touch -d '2024-01-02' '" +
+            path("Broken.jpg").toStdString() + "'");
+    }
+    // Share of pixels whose channels differ by more than 64.
+    static double differing(const QImage& a, const QImage& b) {
+        if (a.size() != b.size()) return 1.0;
+        int count = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+                if (std::abs(p.red() - q.red()) > 64 || std::abs(p.green() - q.green()) > 64 ||
+                    std::abs(p.blue() - q.blue()) > 64)
+                    ++count;
+            }
+        return static_cast<double>(count) / (a.width() * a.height());
+    }
+};
+
+TEST_F(ReferencePane, ThreeViewModesMatchTheirReferences) {
+    create_pane({300, 200});
+    pane->select(1, true);
+    struct Mode {
+        int command;
+        const char* file;
+    } modes[] = {{kCmdViewThumbnails, "list_mode1.png"}, {kCmdViewDetails, "list_mode0.png"},
+                 {kCmdViewThumbsDetails, "list_mode2.png"}};
+    for (const Mode& m : modes) {
+        pane->handle_command(m.command);
+        ASSERT_TRUE(wait_for_thumbnails());
+        QTest::qWait(20);
+        const QImage shot = pane->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QString file = QString(QELVIO_LIST_REFERENCES) + "/" + m.file;
+        if (std::getenv("QELVIO_UPDATE_REFERENCES")) {
+            ASSERT_TRUE(shot.save(file));
+            continue;
+        }
+        const QImage reference(file);
+        ASSERT_FALSE(reference.isNull()) << file.toStdString();
+        EXPECT_LT(differing(shot, reference.convertToFormat(QImage::Format_RGB32)), 0.01) << m.file;
+    }
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
