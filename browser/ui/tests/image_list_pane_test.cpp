@@ -262,6 +262,50 @@ TEST_F(GridPane, ViewModesAndHeaderTaps) {
     EXPECT_EQ(settings.viewmode, 1);
 }
 
+TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
+    create_pane({240, 200});
+    auto size_of = [&](const char* name) {
+        QImage image(path(name));
+        return image.size();
+    };
+    auto bytes_of = [&](const char* name) {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    // jpegtran's rotation of the original, to compare with.
+    const std::string expected = QDir(cache_dir.path()).filePath("expected.jpg").toStdString();
+    run("jpegtran -copy all -rotate 90 -outfile '" + expected + "' '" + path("img00.jpg").toStdString() + "'");
+    run("chmod a-w '" + path("img01.jpg").toStdString() + "'");
+    const QByteArray read_only = bytes_of("img01.jpg"), sent = bytes_of("img02.jpg");
+    std::vector<QString> told;
+    pane->tell = [&](const QString& text) { told.push_back(text); };
+    pane->being_sent = [&](p_filenode* file) { return file == pane->file(2); };
+    int asked = 0;
+    pane->choose_transform = [&] {
+        ++asked;
+        return 0;  // cancelled: nothing happens
+    };
+    for (int i : {0, 1, 2}) pane->select(i, true);
+    ASSERT_TRUE(pane->command_state(kCmdTransformJpeg)->enabled);
+    pane->handle_command(kCmdTransformJpeg);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(told.empty());
+    EXPECT_EQ(size_of("img00.jpg"), QSize(96, 64));
+    pane->choose_transform = [&] {
+        ++asked;
+        return 5;  // 90 degrees clockwise, asked once for all
+    };
+    pane->handle_command(kCmdTransformJpeg);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(size_of("img00.jpg"), QSize(64, 96));
+    EXPECT_EQ(QImage(path("img00.jpg")), QImage(QString::fromStdString(expected)));
+    EXPECT_EQ(bytes_of("img01.jpg"), read_only);
+    EXPECT_EQ(bytes_of("img02.jpg"), sent);
+    EXPECT_EQ(told, (std::vector<QString>{"The image 'img01.jpg' is read-only; it can't be transformed.",
+                                          "The image 'img02.jpg' is being sent via infrared; it can't be transformed."}));
+    run("chmod u+w '" + path("img01.jpg").toStdString() + "'");
+}
+
 TEST_F(ListFixture, EmptyFolderAndSearchingMessages) {
     ASSERT_TRUE(dir.isValid());
     settings.viewmode = 0;
