@@ -4,6 +4,7 @@
 #include "browser/timing.h"
 #include "browser/ui/file_operations_ui.h"
 #include "browser/ui/image_list_drawing.h"
+#include "browser/ui/lateness_probe.h"
 #include "browser/ui/report_view.h"
 #include "decoding/format_id.h"
 #include "decoding/plugin_manager.h"
@@ -161,6 +162,7 @@ void ImageListPane::add_item(p_filenode* file) {
 int ImageListPane::open(p_filenode* folder) {
     if (!folder || !folder->isdirectory()) return P_FAILED;
     if (folder == folder_) return P_OK;
+    if (!folder_) timing_mark("folder opening");
     p_irl irl;
     if (folder->getirl(irl) >= 0) settings_.lastdirectory = std::u16string(irl.view());
     stop_thumbnail_loading();
@@ -191,6 +193,10 @@ int ImageListPane::open(p_filenode* folder) {
     update();
     tree_ = folder->gettree();
     listener_ = tree_ ? tree_->addlistener() : -1;
+    if (timing_enabled() && !all_thumbnails_marked_ && !probe_) {
+        probe_ = new LatenessProbe(this);
+        probe_->start();
+    }
     return P_OK;
 }
 
@@ -199,6 +205,7 @@ void ImageListPane::show_list_control() {
     report_->set_mode(view_mode(), model_.count());
     report_->show();
     report_->viewport()->update();
+    compute_visible_range();
 }
 
 void ImageListPane::refresh() {
@@ -593,13 +600,21 @@ void ImageListPane::paint_report_row(QPainter& painter, int index, const QRect& 
         timing_mark("first cells drawn");
     }
     mark_thumbnails_drawn();
-    QTimer::singleShot(0, this, [this] { start_loading(); });
+    // Loading starts once the rows of this paint are drawn.
+    if (!loading_scheduled_) {
+        loading_scheduled_ = true;
+        QTimer::singleShot(0, this, [this] {
+            loading_scheduled_ = false;
+            start_loading();
+        });
+    }
 }
 
 void ImageListPane::mark_thumbnails_drawn() {
     if (!thumbnails_complete_ || all_thumbnails_marked_) return;
     all_thumbnails_marked_ = true;
     timing_mark("visible thumbnails drawn", QString::number(visible_.last - visible_.first + 1).toUtf8().constData());
+    if (probe_ && probe_->running()) probe_->report("the folder opened and its visible thumbnails loaded");
 }
 
 void ImageListPane::paint_band(QPainter& painter, int offset_y) {

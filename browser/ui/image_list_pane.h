@@ -42,6 +42,7 @@ namespace qelvio::browser {
 
 class FileOperationsUi;
 class ReportView;
+class LatenessProbe;
 
 class ImageListPane : public QWidget, public CommandTarget, public shell::SettingsObserver {
     Q_OBJECT
@@ -193,10 +194,12 @@ private:
     QPoint last_pointer_;  // where the last move was, in the widget that took it
     QElapsedTimer last_autoscroll_;
     bool current_from_pointer_ = false;
+    bool loading_scheduled_ = false;
     bool cells_drawn_ = false;
     bool all_thumbnails_marked_ = false;
     bool thumbnails_complete_ = false;
     std::unique_ptr<platform::AudioPlayer> audio_player_;
+    LatenessProbe* probe_ = nullptr;  // with the timing trace only
 };
 
 }  // namespace qelvio::browser
