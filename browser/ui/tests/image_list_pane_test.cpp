@@ -306,6 +306,41 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     run("chmod u+w '" + path("img01.jpg").toStdString() + "'");
 }
 
+TEST_F(GridPane, DescriptionIconPressOpensPropertiesWithoutSelecting) {
+    run("exiftool -q -overwrite_original -ImageDescription='A note' '" + path("img01.jpg").toStdString() + "'");
+    create_pane({240, 200});
+    std::vector<std::pair<int, bool>> opened;
+    pane->open_properties = [&](int index, bool annotation_page) { opened.push_back({index, annotation_page}); };
+    // The description box of cell 1: right - 21 ... right - 1, top + 1 ... top + 21.
+    const QPoint box(76 + 72 - 10, 4 + 10);
+    QTest::mouseClick(pane.get(), Qt::LeftButton, {}, box);
+    EXPECT_EQ(opened, (std::vector<std::pair<int, bool>>{{1, true}}));
+    EXPECT_EQ(pane->model().selected_count(), 0);
+    // The same spot on an image without a description is a plain tap.
+    QTest::mouseClick(pane.get(), Qt::LeftButton, {}, box + QPoint(72, 0));
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(pane->model().selected_indices(), std::vector<int>{2});
+    // Without annotation icons the grid takes no icon presses.
+    settings.thumb_annoticons = false;
+    QTest::mouseClick(pane.get(), Qt::LeftButton, {}, box);
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(pane->model().selected_indices(), std::vector<int>{1});
+}
+
+TEST_F(GridPane, KeyboardInTheDetailsListMovesTheSelection) {
+    settings.viewmode = kViewDetails;
+    create_pane({400, 300});
+    ReportView* report = pane->report_view();
+    ASSERT_TRUE(report->isVisible());
+    QTest::mouseClick(report->viewport(), Qt::LeftButton, {}, QPoint(30, 16 * 3 + 8));
+    EXPECT_EQ(pane->model().selected_indices(), std::vector<int>{3});
+    QTest::keyClick(report, Qt::Key_Down);
+    EXPECT_EQ(pane->model().selected_indices(), std::vector<int>{4});
+    QTest::keyClick(report, Qt::Key_End);
+    EXPECT_EQ(pane->model().selected_indices(), std::vector<int>{19});
+    EXPECT_GE(pane->visible_range().last, 19);
+}
+
 TEST_F(ListFixture, EmptyFolderAndSearchingMessages) {
     ASSERT_TRUE(dir.isValid());
     settings.viewmode = 0;
