@@ -588,13 +588,13 @@ void ImageListPane::paintEvent(QPaintEvent* event) {
 
 void ImageListPane::paint_report_row(QPainter& painter, int index, const QRect& row, bool focus) {
     if (index < 0 || index >= model_.count()) return;
-    static constexpr int widths[4] = {120, 50, 60, 80};
-    int w[4];
-    for (int c = 0; c < 4; ++c) w[c] = view_mode() == kViewDetails ? report_->columnWidth(c) : widths[c];
+    int w[4] = {120, 50, 60, 80};
+    if (view_mode() == kViewDetails)
+        for (int c = 0; c < 4; ++c) w[c] = report_->columnWidth(c);
     ItemLook look = look_of(model_.items()[index]);
     look.focus = focus;
     painter.setFont(report_->font());
-    paint_row(painter, row, view_mode(), reinterpret_cast<const int(&)[4]>(w), model_.items()[index], look);
+    paint_row(painter, row, view_mode(), w, model_.items()[index], look);
     if (!cells_drawn_) {
         cells_drawn_ = true;
         timing_mark("first cells drawn");
