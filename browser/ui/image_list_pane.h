@@ -192,6 +192,7 @@ private:
     QTimer autoscroll_timer_;
     int autoscroll_speed_ = 0;
     QPoint last_pointer_;  // where the last move was, in the widget that took it
+    QPoint press_global_;  // the press in screen coordinates (where a drag starts)
     QElapsedTimer last_autoscroll_;
     bool current_from_pointer_ = false;
     bool loading_scheduled_ = false;

@@ -6,7 +6,6 @@
 #include "browser/ui/report_view.h"
 #include "decoding/source/image_source.h"
 
-#include <QCursor>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -83,7 +82,7 @@ void ImageListPane::move_to(QPoint content, int viewport_y, int viewport_height)
     if (r == MoveResult::drag_started) {
         std::vector<p_filenode*> files;
         for (int i : model_.selected_indices()) files.push_back(model_.items()[i].file);
-        if (!files.empty()) file_operations_.drag(files, QCursor::pos());
+        if (!files.empty()) file_operations_.drag(files, press_global_);
         return;
     }
     if (!model_.band_active()) return;
@@ -128,6 +127,7 @@ void ImageListPane::release(bool control) {
 
 void ImageListPane::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    press_global_ = event->globalPosition().toPoint();
     press(to_content(event->position().toPoint()), control_held(event->modifiers()), event->modifiers());
 }
 
@@ -161,6 +161,7 @@ bool ImageListPane::eventFilter(QObject* watched, QEvent* event) {
         const QPoint content(p.x() + report_->horizontalScrollBar()->value(), report_->content_y(p.y()));
         if (event->type() == QEvent::MouseButtonPress && m->button() == Qt::LeftButton) {
             report_->setFocus();
+            press_global_ = m->globalPosition().toPoint();
             press(content, control_held(m->modifiers()), m->modifiers());
         } else if (event->type() == QEvent::MouseMove && (m->buttons() & Qt::LeftButton)) {
             last_pointer_ = p;

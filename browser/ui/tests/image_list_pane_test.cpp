@@ -121,6 +121,7 @@ TEST_F(GridPane, RubberBandFromEmptySpaceAndDragFromAnItem) {
     ASSERT_EQ(operations.drags.size(), 1u);
     EXPECT_EQ(operations.drags[0].size(), 5u);
     EXPECT_EQ(operations.drags[0][0], pane->file(0));
+    EXPECT_EQ(operations.drag_starts[0], pane->mapToGlobal(cell_centre(2)));  // from the press point
     QTest::mouseRelease(pane.get(), Qt::LeftButton, {}, cell_centre(2) + QPoint(9, 0));
     EXPECT_EQ(pane->model().selected_count(), 5);  // a drag keeps the selection
 }

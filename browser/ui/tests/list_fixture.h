@@ -49,6 +49,7 @@ struct RecordingFrame : FrameCalls {
 
 struct RecordingFileOperations : FileOperationsUi {
     std::vector<std::vector<p_filenode*>> drags;
+    std::vector<QPoint> drag_starts;
     std::vector<std::vector<p_filenode*>> deletes;
     void cut(const std::vector<p_filenode*>&) override {}
     void copy(const std::vector<p_filenode*>&) override {}
@@ -56,7 +57,10 @@ struct RecordingFileOperations : FileOperationsUi {
     void paste(p_filenode*) override {}
     void delete_files(const std::vector<p_filenode*>& files) override { deletes.push_back(files); }
     void rename(const std::vector<p_filenode*>&) override {}
-    void drag(const std::vector<p_filenode*>& files, QPoint) override { drags.push_back(files); }
+    void drag(const std::vector<p_filenode*>& files, QPoint start) override {
+        drags.push_back(files);
+        drag_starts.push_back(start);
+    }
     void copy_or_move_into(p_filenode*, const std::vector<p_filenode*>&, bool) override {}
 };
 
