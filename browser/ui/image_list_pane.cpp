@@ -208,6 +208,7 @@ void ImageListPane::refresh() {
 void ImageListPane::take_notifications() {
     if (!tree_ || listener_ < 0) return;
     const int before = model_.count();
+    const bool had_folder = folder_ != nullptr;
     bool resort = false;
     bool added = false;
     p_fileevent e;
@@ -220,6 +221,13 @@ void ImageListPane::take_notifications() {
             }
             break;
         case P_EVENT_REMOVECHILD:
+            // The open folder itself, or a folder above it, was removed: its
+            // nodes are destroyed once every queue is empty, so the pane lets
+            // go of them now, before the next event is taken.
+            if (folder_ && folder_removed()) {
+                drop_folder();
+                break;
+            }
             if (e.node == folder_) {
                 const int index = model_.index_of_file(e.other);
                 if (index >= 0) {
@@ -237,6 +245,10 @@ void ImageListPane::take_notifications() {
         default: break;
         }
     }
+    if (had_folder && !folder_) {
+        end_subscription();
+        return;
+    }
     if (added || resort) {
         sort_items();
         compute_visible_range();
@@ -253,6 +265,23 @@ void ImageListPane::take_notifications() {
         update();
         start_loading();
     }
+}
+
+bool ImageListPane::folder_removed() const {
+    for (const p_filenode* node = folder_; node; node = node->getparent())
+        if (node->isreleased()) return true;
+    return false;
+}
+
+void ImageListPane::drop_folder() {
+    stop_thumbnail_loading();
+    model_.clear();
+    folder_ = nullptr;
+    report_->set_rows(0);
+    report_->hide();
+    layout_grid_now();
+    compute_visible_range();
+    update();
 }
 
 void ImageListPane::sort_items() {

@@ -144,6 +144,10 @@ private:
     bool is_image_file(p_filenode* file) const;
     void show_list_control();
     void end_subscription();
+    // Whether the open folder or a folder above it left the tree.
+    bool folder_removed() const;
+    // Lets go of a removed folder and its items: the pane shows no folder.
+    void drop_folder();
     // Thumbnails: the next visible candidate starts decoding.
     void start_loading();
     void thumbnail_done(decoding::p_ImageSource* image);

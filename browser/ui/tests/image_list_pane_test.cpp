@@ -342,6 +342,25 @@ TEST_F(GridPane, KeyboardInTheDetailsListMovesTheSelection) {
     EXPECT_GE(pane->visible_range().last, 19);
 }
 
+// The open folder is deleted through the tree: its nodes are destroyed
+// once every listener has drained its queue, so the pane must let go of the
+// folder and its items first (a later refresh would read freed nodes).
+TEST_F(ListFixture, RemovedOpenFolderIsLetGo) {
+    ASSERT_TRUE(dir.isValid());
+    QDir(dir.path()).mkpath("Inner");
+    create_pane({300, 200});
+    p_filenode* inner = node_of(path("Inner"));
+    ASSERT_NE(inner, nullptr);
+    ASSERT_EQ(pane->open(inner), 0);
+    EXPECT_EQ(pane->folder(), inner);
+    ASSERT_EQ(inner->getparent()->deletechild(u"Inner"), 0);
+    pane->take_notifications();
+    EXPECT_EQ(pane->folder(), nullptr);
+    EXPECT_EQ(pane->item_count(), 0);
+    pane->refresh();  // nothing left to read
+    EXPECT_FALSE(QDir(path("Inner")).exists());
+}
+
 TEST_F(ListFixture, EmptyFolderAndSearchingMessages) {
     ASSERT_TRUE(dir.isValid());
     settings.viewmode = 0;
