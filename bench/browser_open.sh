@@ -50,6 +50,7 @@ for run in first second; do
     printf '  folder listed            %s\n' "$(mark "$work/trace.$run" "folder listed")"
     printf '  first cells drawn        %s\n' "$(mark "$work/trace.$run" "first cells drawn")"
     printf '  visible thumbnails drawn %s\n' "$(mark "$work/trace.$run" "visible thumbnails drawn")"
+    grep -h "visible thumbnails drawn" "$work/trace.$run" | sed 's/^.*drawn /    thumbnails: /' || true
     grep -h "event loop lateness" "$work/trace.$run" | sed 's/^qelvio-timing: [0-9.]* /  /' || true
 done
 echo "stored thumbnails: $(ls "$XDG_CACHE_HOME/qelvio/Qelvio Thumbnails" 2> /dev/null | grep -ci '^olm' || true)"
