@@ -93,13 +93,12 @@ ImageListPane::ImageListPane(FrameCalls& frame, shell::Settings& settings, thumb
     tell = [this](const QString& text) { QMessageBox::information(this, QString(), text); };
     choose_transform = [this] {
         // The transform dialog comes later: a plain choice meanwhile.
-        const QStringList names{QStringLiteral("Rotate 90\u00B0 counter-clockwise"),
-                                QStringLiteral("Rotate 180\u00B0"), QStringLiteral("Rotate 90\u00B0 clockwise"),
-                                QStringLiteral("Mirror left-right"), QStringLiteral("Mirror top-bottom")};
+        QStringList names;
+        for (const char16_t* name : kTextTransformChoices) names << qt(name);
         const int codes[5] = {7, 6, 5, 1, 2};
         bool ok = false;
-        const QString chosen = QInputDialog::getItem(this, QStringLiteral("JPEG Transform"),
-                                                     QStringLiteral("Select a transformation:"), names, 0, false, &ok);
+        const QString chosen = QInputDialog::getItem(this, qt(kTextTransformChoiceTitle),
+                                                     qt(kTextTransformChoiceLabel), names, 0, false, &ok);
         const int at = static_cast<int>(names.indexOf(chosen));
         return ok && at >= 0 ? codes[at] : 0;
     };

@@ -8,6 +8,8 @@
 
 #include <QHeaderView>
 #include <QImage>
+#include <QInputDialog>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -305,6 +307,30 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     EXPECT_EQ(told, (std::vector<QString>{"The image 'img01.jpg' is read-only; it can't be transformed.",
                                           "The image 'img02.jpg' is being sent via infrared; it can't be transformed."}));
     run("chmod u+w '" + path("img01.jpg").toStdString() + "'");
+}
+
+// The plain choice standing in for the transform dialog: its fourth kind
+// mirrors left-right (code 1), as jpegtran -flip horizontal does.
+TEST_F(GridPane, TransformChoiceMirrorsLeftRight) {
+    // Red on the left, blue on the right: a mirror shows.
+    run("convert -size 48x64 xc:red -size 48x64 xc:blue +append -quality 90 '" + path("img04.jpg").toStdString() + "'");
+    const QImage before(path("img04.jpg"));
+    create_pane({240, 200});
+    const std::string expected = QDir(cache_dir.path()).filePath("mirrored.jpg").toStdString();
+    run("jpegtran -copy all -flip horizontal -outfile '" + expected + "' '" + path("img04.jpg").toStdString() + "'");
+    pane->select(4, true);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "JPEG Transform");
+        dialog->setTextValue(dialog->comboBoxItems().at(3));
+        dialog->accept();
+    });
+    pane->handle_command(kCmdTransformJpeg);
+    const QImage after(path("img04.jpg"));
+    EXPECT_EQ(after, QImage(QString::fromStdString(expected)));
+    EXPECT_NE(after, before);
+    EXPECT_GT(after.pixelColor(5, 30).blue(), 200);
 }
 
 TEST_F(GridPane, DescriptionIconPressOpensPropertiesWithoutSelecting) {
