@@ -169,7 +169,12 @@ TEST_F(FrameFixture, ExitEndsTheLoopWithoutTheClosePrompt) {
     };
     frame->end_loop = [] { QCoreApplication::exit(0); };
     QTimer::singleShot(0, frame.get(), [this] { frame->menu_actions(32896).front()->trigger(); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // a safety net, not a result
+    // A safety net, not a result; owned by the test, so that it cannot end
+    // an event loop of a later test.
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    safety.start(5000);
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_EQ(prompts, 0);
     EXPECT_EQ(commands, (std::vector<int>{32896}));
