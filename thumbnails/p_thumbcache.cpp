@@ -108,6 +108,7 @@ void p_thumbcache::load() {
         }
     }
     platform::close_file(file);
+    rebuild_index();
 }
 
 p_irl p_thumbcache::thumbnail_locator(Record& record) {
@@ -147,24 +148,43 @@ void p_thumbcache::release_at_window() {
 
 decoding::p_ImageSource* p_thumbcache::getimage(const p_string& path) {
     std::lock_guard guard(lock);
-    std::size_t position = 0;
-    auto it = list.begin();
-    for (; it != list.end(); ++it, ++position)
-        if (same_path(it->current_path().view(), path.view())) break;
+    auto found = index.find(std::u16string(path.view()));
+    // An entry whose record no longer has that path (its image was given
+    // another locator directly) is not trusted: the index is made again.
+    if (found != index.end() && !same_path(found->second->current_path().view(), path.view())) {
+        rebuild_index();
+        found = index.find(std::u16string(path.view()));
+    }
     p_irl locator;
     locator.p_string::operator=(path);
-    if (it == list.end()) {
+    if (found == index.end()) {
         list.emplace_front();
         list.front().path = path;
         list.front().image = std::make_unique<decoding::p_ImageSource>(locator, limits);
+        index[std::u16string(path.view())] = list.begin();
         release_at_window();
         return list.front().image.get();
     }
+    auto it = found->second;
+    const bool was_in_window = within_window(it);
     if (!it->image) it->image = std::make_unique<decoding::p_ImageSource>(locator, limits);
     it->image->set_thumbnail_locator(thumbnail_locator(*it));
     list.splice(list.begin(), list, it);
-    if (position >= kWindow) release_at_window();
+    if (!was_in_window) release_at_window();
     return list.front().image.get();
+}
+
+bool p_thumbcache::within_window(std::list<Record>::const_iterator it) const {
+    std::size_t position = 0;
+    for (auto walk = list.cbegin(); walk != list.cend() && position < kWindow; ++walk, ++position)
+        if (walk == it) return true;
+    return false;
+}
+
+void p_thumbcache::rebuild_index() {
+    index.clear();
+    index.reserve(list.size());
+    for (auto it = list.begin(); it != list.end(); ++it) index.emplace(std::u16string(it->current_path().view()), it);
 }
 
 void p_thumbcache::forget(const p_irl& path) {
@@ -196,6 +216,7 @@ void p_thumbcache::repath(const p_irl& from, const p_irl& to) {
             record.image->set_locator(locator);
         }
     }
+    rebuild_index();
 }
 
 std::unordered_set<std::u16string> p_thumbcache::names_in_use() const {

@@ -32,6 +32,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace qelvio::thumbnails {
@@ -112,12 +113,22 @@ private:
     std::u16string file_of(const char16_t* name) const;
     // The names the records hold, letters folded (under the lock).
     std::unordered_set<std::u16string> names_in_use() const;
+    // Rebuilds the path index from the list; where two records share a
+    // path, the one nearer the head wins, as a walk from the head would find
+    // it (under the lock).
+    void rebuild_index();
+    // Whether the record is within the in-memory window (a walk of at most
+    // kWindow records from the head).
+    bool within_window(std::list<Record>::const_iterator it) const;
 
     std::u16string folder;
     decoding::ImageSourceLimits limits;
     std::size_t stored;
     mutable std::mutex lock;
     std::list<Record> list;
+    // Each record's current path to its place in the list, so that a lookup
+    // costs the same for ten images as for ten thousand. Follows repath.
+    std::unordered_map<std::u16string, std::list<Record>::iterator> index;
     std::thread save_thread;
     std::atomic<bool> stop_requested{false};
 };

@@ -76,7 +76,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     setCentralWidget(client_);
     file_ops_ = make_file_operations_ui(this, *this, &cache_);
     tree_ = new FolderTreePane(*this, *file_ops_, mcp_, cache_, client_);
-    list_ = new ImageListPane(*this, client_);
+    list_ = new ImageListPane(*this, settings_, cache_, *file_ops_, client_);
     viewer_ = new ViewerPane(*this, client_);
     viewer_->set_thumbnail_cache(&cache_);
     viewer_->set_settings(&settings_);
@@ -272,10 +272,10 @@ bool MainFrame::view_index(int index) {
         return false;
     }
     // The shown image becomes the list's current item; the selection stays.
-    list_->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+    list_->set_current(index);
     shown_index_ = index;
     if (logic_.mode() != FrameMode::viewer) logic_.switch_to_viewer();
-    timing_mark("image shown", list_->currentItem() ? list_->currentItem()->text().toUtf8().constData() : "");
+    timing_mark("image shown", list_->file_name(index).toUtf8().constData());
     return true;
 }
 
@@ -303,8 +303,7 @@ void MainFrame::start_slideshow(bool selected_only) {
 int MainFrame::image_count() const { return list_->item_count(); }
 
 bool MainFrame::image_selected(int index) const {
-    QListWidgetItem* item = list_->item(index);
-    return item && item->isSelected();
+    return list_->is_selected(index);
 }
 
 void MainFrame::refresh() {

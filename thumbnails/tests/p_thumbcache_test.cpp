@@ -332,6 +332,35 @@ TEST_F(ThumbCache, RepathFollowsFolderRenames) {
     EXPECT_EQ(cache.getimage(p_string(u"file:\\\\\\pics\\B\\x.jpg")), x);
 }
 
+// Lookups go through an index of paths: it must give the same answers as
+// the list, across thousands of records, renames onto a path another record
+// holds, and forgotten images.
+TEST_F(ThumbCache, PathIndexFollowsRepathAndForget) {
+    qt::p_thumbcache cache(u"\\thumbs");
+    std::vector<qd::p_ImageSource*> images;
+    for (int i = 0; i < 3000; ++i)
+        images.push_back(cache.getimage(p_string::from_utf8("file:\\\\\\pics\\n" + std::to_string(i) + ".jpg")));
+    for (int i : {0, 1234, 2999}) EXPECT_EQ(cache.getimage(p_string::from_utf8("file:\\\\\\pics\\n" + std::to_string(i) + ".jpg")), images[i]) << i;
+    EXPECT_EQ(cache.records().size(), 3000u);
+    // n5 is renamed to n6's name while n6's record still exists (its file
+    // was replaced): the record nearer the head answers, as before the index.
+    cache.getimage(p_string(u"file:\\\\\\pics\\n6.jpg"));
+    cache.getimage(p_string(u"file:\\\\\\pics\\n5.jpg"));
+    p_irl from, to;
+    from.p_string::operator=(u"file:\\\\\\pics\\n5.jpg");
+    to.p_string::operator=(u"file:\\\\\\pics\\n6.jpg");
+    cache.repath(from, to);
+    EXPECT_EQ(cache.getimage(p_string(u"file:\\\\\\pics\\n6.jpg")), images[5]);
+    // The old name is free again: a new image, not the moved one.
+    qd::p_ImageSource* fresh = cache.getimage(p_string(u"file:\\\\\\pics\\n5.jpg"));
+    EXPECT_NE(fresh, images[5]);
+    EXPECT_EQ(cache.records().size(), 3001u);
+    // Forget keeps the record findable by its path.
+    cache.forget(to);
+    EXPECT_EQ(cache.getimage(p_string(u"file:\\\\\\pics\\n6.jpg")), images[5]);
+    EXPECT_EQ(cache.records().size(), 3001u);
+}
+
 TEST_F(ThumbCache, FileTreeRenamesReachTheCache) {
     qt::p_thumbcache cache(u"\\thumbs");
     mcp->setcachehooks(&cache);

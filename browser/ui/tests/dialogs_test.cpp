@@ -123,8 +123,10 @@ TEST(OptionsSheet, AssociateButtonRegistersAndTellsTheUser) {
 // memory and written to the profile by the exit step.
 TEST_F(FrameFixture, OptionsChangeASettingAndItIsSaved) {
     create_frame();
-    shell::settings() = settings;  // the exit step saves the process-wide object
     frame.reset();
+    // The exit step saves the process-wide object. Copied once the first
+    // frame is gone: a copy carries the observers registered with it.
+    shell::settings() = settings;
     frame = std::make_unique<MainFrame>(shell::settings(), mcp, *cache, requests);
     frame->create(std::nullopt);
     frame->show();
