@@ -31,13 +31,6 @@ inline constexpr const char16_t* kTextTransformReadOnly = u"The image '%s' is re
 inline constexpr const char16_t* kTextTransformBeingSent =
     u"The image '%s' is being sent via infrared; it can't be transformed.";
 inline constexpr const char16_t* kTextTransformNoMemory = u"There is not enough memory to transform the image '%s'.";
-// The plain choice of a transformation that stands in for the transform
-// dialog: its title and label, and the five kinds in the order 7, 6, 5, 1, 2.
-inline constexpr const char16_t* kTextTransformChoiceTitle = u"JPEG Transform";
-inline constexpr const char16_t* kTextTransformChoiceLabel = u"Select a transformation:";
-inline constexpr const char16_t* kTextTransformChoices[5] = {
-    u"Rotate 90 degrees counter-clockwise", u"Rotate 180 degrees", u"Rotate 90 degrees clockwise",
-    u"Mirror left-right", u"Mirror top-bottom"};
 
 // ---- file operations ----
 inline constexpr const char16_t* kTextCopyingImages = u"Copying images...";

@@ -4,6 +4,9 @@
 #include "browser/list_commands.h"
 #include "browser/ui/file_operations_ui.h"
 #include "browser/ui/image_list_pane.h"
+
+#include "browser/ui/progress_window.h"
+#include "viewer/batch_transform.h"
 #include "decoding/format_id.h"
 #include "decoding/source/image_source.h"
 #include "metadata/wav_sound.h"
@@ -12,6 +15,7 @@
 #include "resources/browser_texts.h"
 #include "resources/command_ids.h"
 #include "thumbnails/p_thumbcache.h"
+#include "viewer/batch_transform.h"
 
 namespace qelvio::browser {
 namespace {
@@ -43,37 +47,56 @@ void ImageListPane::play_audio_of(int index) {
     audio_player_->play(std::move(sound));  // returns at once; the player's worker plays it
 }
 
+// What the batch transform asks of the image list: its messages, the
+// infrared window's file, the cache's images and the progress window.
+class ImageListPane::TransformHost : public viewer::BatchTransformHost {
+public:
+    TransformHost(ImageListPane& pane, std::vector<ListItem> items) : pane_(pane), items_(std::move(items)) {}
+    void tell(std::u16string_view text) override {
+        pane_.tell(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    bool being_sent(const p_irl& locator) override {
+        const ListItem* item = find(locator);
+        return item && pane_.being_sent(item->file);
+    }
+    void forget(const p_irl& locator) override { pane_.cache_.forget(locator); }
+    decoding::ProgressWindow* progress_window() override { return &progress_; }
+    decoding::p_ImageSource* held_image(const p_irl& locator) override {
+        const ListItem* item = find(locator);
+        return item ? item->image : nullptr;
+    }
+
+private:
+    const ListItem* find(const p_irl& locator) const {
+        for (const ListItem& item : items_)
+            if (item.image && item.image->locator().view() == locator.view()) return &item;
+        return nullptr;
+    }
+
+    ImageListPane& pane_;
+    std::vector<ListItem> items_;
+    TransformProgressWindow progress_;
+};
+
 void ImageListPane::transform_selected() {
-    int code = 0;
+    std::vector<ListItem> jpegs;
+    std::vector<p_irl> locators;
     for (int index : model_.selected_indices()) {
-        const ListItem item = model_.items()[index];
+        const ListItem& item = model_.items()[index];
         if (!item.image || !item.file) continue;
         const decoding::FormatEntry* entry = item.image->format_entry();
         if (!entry || entry->format != decoding::kFormatJpeg) continue;
-        if (code == 0) {
-            code = choose_transform ? choose_transform() : 0;
-            if (code == 0) return;
-        }
-        const QString name = qt(item.file->getname());
-        uint32_t attributes = 0;
-        if (item.file->getfileattributes(&attributes) >= 0 && (attributes & kAttributeReadOnly)) {
-            tell(with_name(kTextTransformReadOnly, name));
-            continue;
-        }
-        if (being_sent && being_sent(item.file)) {
-            tell(with_name(kTextTransformBeingSent, name));
-            continue;
-        }
-        if (item.image == in_flight_) stop_thumbnail_loading();  // the transform needs the image idle
-        const int status =
-            item.image->lossless_transform(code, [this](const p_irl& irl) { cache_.forget(irl); });
-        if (status < 0) {
-            tell(with_name(kTextTransformNoMemory, name));
-            continue;
-        }
-        failed_.erase(item.image);
-        repaint_items(index, index);
+        jpegs.push_back(item);
+        locators.push_back(item.image->locator());
     }
+    if (jpegs.empty()) return;
+    const int code = choose_transform ? choose_transform(*jpegs.front().image) : 0;
+    if (code == 0) return;
+    stop_thumbnail_loading();  // the transform needs its images idle
+    TransformHost host(*this, jpegs);
+    viewer::transform_files(locators, code, host);
+    for (const ListItem& item : jpegs) failed_.erase(item.image);
+    repaint_selected();
     start_loading();
 }
 

@@ -1,5 +1,7 @@
 #include "browser/ui/image_list_pane.h"
 
+#include "viewer/ui/jpeg_transform_dialog.h"
+
 #include "browser/list_commands.h"
 #include "browser/timing.h"
 #include "browser/ui/file_operations_ui.h"
@@ -19,7 +21,6 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
@@ -91,16 +92,9 @@ ImageListPane::ImageListPane(FrameCalls& frame, shell::Settings& settings, thumb
     last_autoscroll_.start();
     settings_.add_observer(this);
     tell = [this](const QString& text) { QMessageBox::information(this, QString(), text); };
-    choose_transform = [this] {
-        // The transform dialog comes later: a plain choice meanwhile.
-        QStringList names;
-        for (const char16_t* name : kTextTransformChoices) names << qt(name);
-        const int codes[5] = {7, 6, 5, 1, 2};
-        bool ok = false;
-        const QString chosen = QInputDialog::getItem(this, qt(kTextTransformChoiceTitle),
-                                                     qt(kTextTransformChoiceLabel), names, 0, false, &ok);
-        const int at = static_cast<int>(names.indexOf(chosen));
-        return ok && at >= 0 ? codes[at] : 0;
+    choose_transform = [this](decoding::p_ImageSource& first) {
+        viewer::JpegTransformDialog dialog(first, this);
+        return dialog.exec() == QDialog::Accepted ? dialog.code() : 0;
     };
     play_audio = [this](int index) { play_audio_of(index); };
     const int mode = settings_.viewmode;

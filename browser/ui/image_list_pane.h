@@ -107,8 +107,9 @@ public:
     std::function<void(int index, bool annotation_page)> open_properties;
     // Whether the infrared window is sending this file.
     std::function<bool(p_filenode*)> being_sent = [](p_filenode*) { return false; };
-    // Asks for a JPEG transform code (7, 6, 5, 1 or 2; 0 for none).
-    std::function<int()> choose_transform;
+    // Asks for a JPEG transform code (7, 6, 5, 1 or 2; 0 for none) with the
+    // JPEG Transform dialog on the first selected JPEG.
+    std::function<int(decoding::p_ImageSource& first)> choose_transform;
     // Shows a message about a file (information icon).
     std::function<void(const QString&)> tell;
     // Plays an item's audio annotation.
@@ -168,6 +169,7 @@ private:
     void mark_thumbnails_drawn();
     ItemLook look_of(const ListItem& item) const;
     void paint_report_row(QPainter& painter, int index, const QRect& row, bool focus);
+    class TransformHost;
     void transform_selected();
     void play_audio_of(int index);
 

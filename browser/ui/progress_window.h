@@ -4,7 +4,11 @@
 // events and paints it at once, so the user cannot work elsewhere meanwhile.
 #pragma once
 
+#include "decoding/transform/progress_window.h"
+
 #include <QWidget>
+
+#include <memory>
 
 class QLabel;
 class QProgressBar;
@@ -27,6 +31,18 @@ public:
 private:
     QLabel* label_;
     QProgressBar* bar_;
+};
+
+// The lossless transform's progress in the program's progress window: the
+// engine creates, steps and closes it.
+class TransformProgressWindow : public decoding::ProgressWindow {
+public:
+    void create(std::u16string_view text, int minimum, int maximum) override;
+    void step(int position) override;
+    void close() override { window_.reset(); }
+
+private:
+    std::unique_ptr<browser::ProgressWindow> window_;
 };
 
 }  // namespace qelvio::browser

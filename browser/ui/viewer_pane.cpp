@@ -57,22 +57,6 @@ constexpr OverlaySpec kOverlay[] = {
 
 }  // namespace
 
-// The lossless transform's progress in the program's progress window.
-class ViewerPane::TransformProgress : public decoding::ProgressWindow {
-public:
-    void create(std::u16string_view text, int minimum, int maximum) override {
-        window_ = std::make_unique<browser::ProgressWindow>(qt(text), minimum, maximum);
-        window_->show();
-    }
-    void step(int position) override {
-        if (window_) window_->step(position);
-    }
-    void close() override { window_.reset(); }
-
-private:
-    std::unique_ptr<browser::ProgressWindow> window_;
-};
-
 ViewerPane::ViewerPane(FrameCalls& frame, QWidget* parent)
     : QWidget(parent), frame_(frame), view_(now_ms), session_(*this, view_), messages_(this) {
     setObjectName("viewer");
@@ -498,7 +482,7 @@ void ViewerPane::open_saved(const p_irl& locator) {
 }
 
 decoding::ProgressWindow* ViewerPane::progress_window() {
-    if (!progress_) progress_ = std::make_unique<TransformProgress>();
+    if (!progress_) progress_ = std::make_unique<TransformProgressWindow>();
     return progress_.get();
 }
 

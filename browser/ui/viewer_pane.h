@@ -13,6 +13,7 @@
 #include "browser/frame_logic.h"
 #include "browser/slide_show.h"
 #include "browser/ui/frame_calls.h"
+#include "browser/ui/progress_window.h"
 #include "platform/ui/qt_message_target.h"
 #include "viewer/edit_session.h"
 #include "viewer/image_zoom_target.h"
@@ -124,8 +125,7 @@ private:
     thumbnails::p_thumbcache* cache_ = nullptr;
     const shell::Settings* settings_ = nullptr;
     std::unique_ptr<platform::AudioPlayer> player_;
-    class TransformProgress;
-    std::unique_ptr<TransformProgress> progress_;
+    std::unique_ptr<TransformProgressWindow> progress_;
     decoding::p_ImageSource* image_ = nullptr;
     std::unique_ptr<viewer::ImageZoomTarget> zoom_target_;
     decoding::p_ImageSource* prefetch_ = nullptr;

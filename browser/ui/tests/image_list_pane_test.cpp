@@ -5,10 +5,11 @@
 #include "browser/ui/tests/list_fixture.h"
 #include "decoding/source/image_source.h"
 #include "resources/command_ids.h"
+#include "viewer/ui/jpeg_transform_dialog.h"
 
 #include <QHeaderView>
+#include <QFile>
 #include <QImage>
-#include <QInputDialog>
 #include <QTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -284,7 +285,7 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     pane->tell = [&](const QString& text) { told.push_back(text); };
     pane->being_sent = [&](p_filenode* file) { return file == pane->file(2); };
     int asked = 0;
-    pane->choose_transform = [&] {
+    pane->choose_transform = [&](decoding::p_ImageSource&) {
         ++asked;
         return 0;  // cancelled: nothing happens
     };
@@ -294,7 +295,7 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(told.empty());
     EXPECT_EQ(size_of("img00.jpg"), QSize(96, 64));
-    pane->choose_transform = [&] {
+    pane->choose_transform = [&](decoding::p_ImageSource&) {
         ++asked;
         return 5;  // 90 degrees clockwise, asked once for all
     };
@@ -309,26 +310,28 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     run("chmod u+w '" + path("img01.jpg").toStdString() + "'");
 }
 
-// The plain choice standing in for the transform dialog: its fourth kind
-// mirrors left-right (code 1), as jpegtran -flip horizontal does.
-TEST_F(GridPane, TransformChoiceMirrorsLeftRight) {
+// Rotate/Flip (JPEG) through the JPEG Transform dialog: its fourth button
+// mirrors left-right (code 1), and the file is then byte for byte what
+// jpegtran -copy all -trim -flip horizontal makes of it.
+TEST_F(GridPane, TransformDialogMirrorsLeftRightAsJpegtranDoes) {
     // Red on the left, blue on the right: a mirror shows.
     run("convert -size 48x64 xc:red -size 48x64 xc:blue +append -quality 90 '" + path("img04.jpg").toStdString() + "'");
     const QImage before(path("img04.jpg"));
     create_pane({240, 200});
     const std::string expected = QDir(cache_dir.path()).filePath("mirrored.jpg").toStdString();
-    run("jpegtran -copy all -flip horizontal -outfile '" + expected + "' '" + path("img04.jpg").toStdString() + "'");
+    run("jpegtran -copy all -trim -flip horizontal -outfile '" + expected + "' '" + path("img04.jpg").toStdString() + "'");
     pane->select(4, true);
     QTimer::singleShot(0, [] {
-        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<viewer::JpegTransformDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->windowTitle(), "JPEG Transform");
-        dialog->setTextValue(dialog->comboBoxItems().at(3));
+        QTest::mouseClick(dialog->button(3), Qt::LeftButton, {}, QPoint(12, 12));
         dialog->accept();
     });
     pane->handle_command(kCmdTransformJpeg);
+    QFile result(path("img04.jpg")), reference(QString::fromStdString(expected));
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly) && reference.open(QIODevice::ReadOnly));
+    EXPECT_EQ(result.readAll(), reference.readAll());
     const QImage after(path("img04.jpg"));
-    EXPECT_EQ(after, QImage(QString::fromStdString(expected)));
     EXPECT_NE(after, before);
     EXPECT_GT(after.pixelColor(5, 30).blue(), 200);
 }
