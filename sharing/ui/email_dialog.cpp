@@ -151,7 +151,7 @@ RecipientsDialog::RecipientsDialog(QWidget* parent, const std::vector<Contact>& 
         new QTreeWidgetItem(list_, {QString::fromStdU16String(c.name), QString::fromStdU16String(c.address)});
     empty_ = new QLabel(qt(resources::kRecipientsNoContacts), this);
     empty_->setObjectName("nocontacts");
-    empty_->setWordWrap(true);
+    setMinimumWidth(empty_->sizeHint().width() + 40);
     list_->setVisible(!contacts.empty());
     empty_->setVisible(contacts.empty());
     body()->addWidget(list_);

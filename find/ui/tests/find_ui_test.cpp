@@ -14,6 +14,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -102,6 +104,28 @@ std::function<void(QWidget*)> fill(Criteria c) {
         modal->findChild<QCheckBox*>("c1119")->setChecked(c.subfolders);
         modal->findChild<QPushButton*>("c1")->click();
     };
+}
+
+// Every visible label, button, combo box and edit lies inside the dialog at
+// least at the size its text needs. With QELVIO_SHOT_DIR set the dialog is
+// also saved there as a PNG file, to be looked at.
+void expect_unclipped(QWidget& dialog, const QString& shot) {
+    dialog.show();
+    QCoreApplication::processEvents();
+    for (QWidget* control : dialog.findChildren<QWidget*>()) {
+        if (!control->isVisible() || !(qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
+                                       qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control)))
+            continue;
+        if (qobject_cast<QComboBox*>(control->parentWidget())) continue;  // the combo box's own edit
+        QRect inside(control->mapTo(&dialog, QPoint(0, 0)), control->size());
+        std::string what = shot.toStdString() + " " + control->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(inside)) << what;
+        QSize needed = control->minimumSizeHint();
+        EXPECT_GE(control->width(), needed.width()) << what;
+        EXPECT_GE(control->height(), needed.height()) << what;
+    }
+    if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) dialog.grab().save(QDir(folder).filePath(shot + ".png"));
+    dialog.hide();
 }
 
 struct Answers : platform::UserQuestion {
@@ -270,6 +294,8 @@ TEST_F(FindUiTest, EscStopsALongSubfolderWalkWhileTheWindowServesInput) {
     {
         ModalScript script({fill({.name = "no match", .subfolders = true}), [&windows](QWidget* modal) {
                                 windows << modal->objectName();
+                                if (const char* folder = std::getenv("QELVIO_SHOT_DIR"))
+                                    modal->grab().save(QDir(folder).filePath("searching.png"));
                                 QTest::keyClick(modal, Qt::Key_Escape);
                             }});
         commands->find();
@@ -283,6 +309,11 @@ TEST_F(FindUiTest, EscStopsALongSubfolderWalkWhileTheWindowServesInput) {
     EXPECT_FALSE(list->searching_log.back());
     // The folder that was being searched is loaded once more.
     EXPECT_EQ(list->reloads, 1);
+}
+
+TEST_F(FindUiTest, DialogShowsEveryControlUnclipped) {
+    FindDialog dialog(&parent);
+    expect_unclipped(dialog, "dialog191");
 }
 
 }  // namespace

@@ -81,6 +81,28 @@ std::function<void(QWidget*)> answer(QMessageBox::StandardButton which, std::vec
     };
 }
 
+// Every visible label, button, combo box and edit lies inside the dialog at
+// least at the size its text needs. With QELVIO_SHOT_DIR set the dialog is
+// also saved there as a PNG file, to be looked at.
+void expect_unclipped(QWidget& dialog, const QString& shot) {
+    dialog.show();
+    QCoreApplication::processEvents();
+    for (QWidget* control : dialog.findChildren<QWidget*>()) {
+        if (!control->isVisible() || !(qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
+                                       qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control)))
+            continue;
+        if (qobject_cast<QComboBox*>(control->parentWidget())) continue;  // the combo box's own edit
+        QRect inside(control->mapTo(&dialog, QPoint(0, 0)), control->size());
+        std::string what = shot.toStdString() + " " + control->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(inside)) << what;
+        QSize needed = control->minimumSizeHint();
+        EXPECT_GE(control->width(), needed.width()) << what;
+        EXPECT_GE(control->height(), needed.height()) << what;
+    }
+    if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) dialog.grab().save(QDir(folder).filePath(shot + ".png"));
+    dialog.hide();
+}
+
 struct RecordedProgress : decoding::ProgressWindow {
     std::vector<int> steps;
     QString text;
@@ -299,6 +321,14 @@ TEST_F(EmailUiTest, CancelledDialogSendsNothing) {
     MaildirStore store(path("Maildir").toStdString(), "qelvio@example.com");
     EXPECT_FALSE(send_by_email(&parent, images({"a.jpg"}), *cache, store, nullptr));
     EXPECT_FALSE(QDir(path("Maildir")).exists());
+}
+
+TEST_F(EmailUiTest, DialogsShowEveryControlUnclipped) {
+    EmailDialog email({u"dsc00012.jpg", u"a rather long image name of a holiday.jpg", u"MyDsc.gif"}, &parent);
+    email.findChild<QComboBox*>("c1068")->setEditText("Ann Example <ann@example.org>; bob@example.net");
+    expect_unclipped(email, "dialog187");
+    RecipientsDialog none(&parent);
+    expect_unclipped(none, "dialog189");
 }
 
 }  // namespace
