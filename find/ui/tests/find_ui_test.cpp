@@ -152,10 +152,11 @@ protected:
     void make_photo(const QString& relative, const QString& make, const QString& model) {
         QDir().mkpath(QFileInfo(path(relative)).path());
         ASSERT_EQ(QProcess::execute("convert", {"-size", "32x24", "xc:gray", path(relative)}), 0);
-        if (!make.isEmpty())
+        if (!make.isEmpty()) {
             ASSERT_EQ(QProcess::execute("exiftool", {"-q", "-overwrite_original", "-Make=" + make, "-Model=" + model,
                                                      path(relative)}),
                       0);
+        }
     }
     void open(const QString& folder) {
         list = std::make_unique<ListStandIn>(mcp, *shell::file_irl(path(folder).toStdU16String()));

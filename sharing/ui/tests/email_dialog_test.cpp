@@ -9,6 +9,7 @@
 #include "shell/command_line.h"
 #include "shell/dialog_settings.h"
 #include "shell/profile.h"
+#include "shell/settings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -329,6 +330,51 @@ TEST_F(EmailUiTest, DialogsShowEveryControlUnclipped) {
     expect_unclipped(email, "dialog187");
     RecipientsDialog none(&parent);
     expect_unclipped(none, "dialog189");
+}
+
+TEST_F(EmailUiTest, UnreachableStoreShowsItsMessage) {
+    make_jpeg("a.jpg", 64, 48);
+    QFile plain(path("not-a-folder"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    std::vector<QString> texts;
+    ModalScript script({fill("ann@example.org", 0), answer(QMessageBox::Ok, &texts)});
+    MaildirStore store(path("not-a-folder/Maildir").toStdString(), "qelvio@example.com");
+    auto result = send_by_email(&parent, images({"a.jpg"}), *cache, store, nullptr);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->message, 35034);
+    EXPECT_EQ(texts, std::vector<QString>{"The mail store is not accessible; the e-mail cannot be sent."});
+    EXPECT_TRUE(temporaries().isEmpty());
+}
+
+TEST_F(EmailUiTest, MailProgramSettingHandsTheMessageToTheDesktop) {
+    make_jpeg("a.jpg", 64, 48);
+    // A stand-in for xdg-email first on the path, recording its arguments.
+    QDir(dir.path()).mkpath("bin");
+    QFile fake(path("bin/xdg-email"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write(QString("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\n").arg(path("args.txt")).toUtf8());
+    fake.close();
+    fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QByteArray old_path = qgetenv("PATH");
+    qputenv("PATH", path("bin").toUtf8() + ":" + old_path);
+    shell::settings().mail_program = true;
+    {
+        // Only the dialog: the mail program's window replaces the outbox note.
+        ModalScript script({fill("ann@example.org", 0)});
+        send_by_email(&parent, images({"a.jpg"}), *cache, nullptr);
+    }
+    shell::settings().mail_program = false;
+    qputenv("PATH", old_path);
+    QStringList args = QString::fromUtf8(bytes(path("args.txt"))).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(args.size(), 8) << args.join(' ').toStdString();
+    EXPECT_EQ(args.mid(0, 3), (QStringList{"--utf8", "--subject", "Images from Qelvio"}));
+    EXPECT_EQ(args[5], "--attach");
+    EXPECT_TRUE(args[6].endsWith("/1/a.jpg"));
+    EXPECT_EQ(bytes(args[6]), bytes(path("Photos/a.jpg")));
+    EXPECT_EQ(args[7], "ann@example.org");
+    EXPECT_FALSE(QDir(path("Maildir")).exists());
+    EXPECT_TRUE(temporaries().isEmpty());
 }
 
 }  // namespace
