@@ -286,6 +286,31 @@ TEST_F(FindUiTest, MetadataWordsAcrossEntriesAndSelectAll) {
     EXPECT_TRUE(list->tree.shown_log.empty());
 }
 
+TEST_F(FindUiTest, DescriptionWordThroughSubfoldersWithFindNextTwice) {
+    auto describe = [this](const QString& relative, const QString& text) {
+        make_photo(relative, "", "");
+        ASSERT_EQ(QProcess::execute("exiftool", {"-q", "-overwrite_original", "-ImageDescription=" + text, path(relative)}), 0);
+    };
+    describe("top/a.jpg", "Harbour at dusk");
+    describe("top/b.jpg", "Market day");
+    describe("top/sub/c.jpg", "boats in the HARBOUR");
+    describe("top/sub/deep/d.jpg", "harbour wall");
+    open("top");
+    {
+        ModalScript script({fill({.words = "harbour", .subfolders = true})});
+        commands->find();
+    }
+    QStringList seen{list->folder() + "/" + list->selected.join(',')};
+    for (int i = 0; i < 2; ++i) {
+        commands->find_next();
+        seen << list->folder() + "/" + list->selected.join(',');
+    }
+    // Each match is shown in its own folder.
+    EXPECT_EQ(seen, (QStringList{"top/a.jpg", "sub/c.jpg", "deep/d.jpg"}));
+    EXPECT_EQ(list->shown_item, "d.jpg");
+    EXPECT_TRUE(answers.asked.empty());
+}
+
 TEST_F(FindUiTest, EscStopsALongSubfolderWalkWhileTheWindowServesInput) {
     // Many folders, no match: the walk would enter every one.
     const int folders = 1500;
