@@ -3,10 +3,11 @@
 #include "find/ui/find_dialog.h"
 #include "platform/ui/message_box.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QTimer>
+#include <QElapsedTimer>
 #include <QVBoxLayout>
 
 namespace qelvio::find {
@@ -19,13 +20,14 @@ constexpr int kMessageSelected = 35065;
 // Items tested between two turns of the event loop.
 constexpr int kItemsPerStep = 32;
 
-// The window shown while a search runs: it keeps the user's input away from
-// the image list, which the search is changing, and its Cancel button or
-// Esc stops the search. Each turn of the event loop runs one bounded step.
+// The window shown while a search runs: modal, so the user's input cannot
+// change the image list the search is walking; its Cancel button or Esc
+// stops the search.
 class SearchingWindow : public QDialog {
 public:
-    SearchingWindow(QWidget* parent, FindSearch& search) : QDialog(parent), search_(search) {
+    explicit SearchingWindow(QWidget* parent) : QDialog(parent) {
         setObjectName("searching");
+        setModal(true);
         setWindowTitle(platform::string_text(57344));
         auto* layout = new QVBoxLayout(this);
         auto* label = new QLabel(platform::string_text(kTextSearching), this);
@@ -34,32 +36,12 @@ public:
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         layout->addWidget(buttons);
-        step_.setInterval(0);
-        connect(&step_, &QTimer::timeout, this, [this] {
-            result_ = search_.run(kItemsPerStep);
-            if (result_ != kSearchRunning) {
-                step_.stop();
-                accept();
-            }
-        });
     }
-    // The step's result; kSearchNotFound when the user stopped it.
-    int run() {
-        step_.start();
-        if (exec() != QDialog::Accepted) {
-            step_.stop();
-            search_.cancel();
-            stopped = true;
-            return kSearchNotFound;
-        }
-        return result_;
+    void reject() override {
+        stopped = true;
+        QDialog::reject();
     }
     bool stopped = false;
-
-private:
-    FindSearch& search_;
-    QTimer step_;
-    int result_ = kSearchNotFound;
 };
 
 }  // namespace
@@ -75,14 +57,28 @@ FindCommandsUi::~FindCommandsUi() = default;
 int FindCommandsUi::run_step(int position) {
     stopped_ = false;
     search_.start(position);
-    // Without a criterion, or with nothing to do, the step ends at once.
+    // Without a criterion, or with little to do, the step ends at once.
     int result = search_.run(kItemsPerStep);
     if (result != kSearchRunning) return result;
     running_ = true;
-    SearchingWindow window(parent_, search_);
-    result = window.run();
+    SearchingWindow window(parent_);
+    QElapsedTimer clock;
+    clock.start();
+    while (result == kSearchRunning) {
+        // Until the window is up, input waits (it is delivered afterwards)
+        // instead of reaching the image list; then the window takes it.
+        if (!window.isVisible() && !window.stopped && clock.elapsed() >= show_delay_ms) window.show();
+        QCoreApplication::processEvents(window.isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
+        if (window.stopped) {
+            search_.cancel();
+            stopped_ = true;
+            result = kSearchNotFound;
+            break;
+        }
+        result = search_.run(kItemsPerStep);
+    }
     running_ = false;
-    stopped_ = window.stopped;
     return result;
 }
 

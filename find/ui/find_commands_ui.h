@@ -1,7 +1,7 @@
 // Find (command 32900) and Find Next (32901) as the image list runs them:
 // the Find dialog, the search run in steps between the window's events
-// while a small "Searching..." window is up (its Cancel button or Esc
-// stops the search), and the outcome put before the user: the match
+// (input waits until a search that takes a while puts up a small modal
+// "Searching..." window, whose Cancel button or Esc stops it), and the outcome put before the user: the match
 // selected alone and scrolled into view, every match selected (select-all
 // mode, then 35065), or the messages 35063 and 35064.
 //
@@ -43,6 +43,9 @@ public:
     std::function<void(const QString&)> inform;
     // The question 35064; message boxes unless replaced.
     platform::UserQuestion* question;
+    // A search that runs longer than this (ms) shows its window; a shorter
+    // one ends without a flash.
+    int show_delay_ms = 300;
 
 private:
     // Runs a search step after `position` with the searching window up;

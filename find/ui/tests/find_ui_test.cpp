@@ -316,6 +316,7 @@ TEST_F(FindUiTest, EscStopsALongSubfolderWalkWhileTheWindowServesInput) {
     const int folders = 1500;
     for (int i = 0; i < folders; ++i) make_file(QString("top/f%1/x%1.jpg").arg(i, 4, 10, QChar('0')));
     open("top");
+    commands->show_delay_ms = 0;
     QStringList windows;
     {
         ModalScript script({fill({.name = "no match", .subfolders = true}), [&windows](QWidget* modal) {
