@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -111,6 +112,17 @@ TEST_F(DesktopMail, AFailedHandOffReportsTheStoreAndKeepsNothing) {
         EXPECT_TRUE(fsys::is_empty(side + "/kept")) << prog;
     }
     EXPECT_EQ(question.asked, 0);
+}
+
+TEST_F(DesktopMail, KeptCopiesADayOldAreRemovedAtTheNextSend) {
+    std::string kept = side + "/kept";
+    fsys::create_directories(kept + "/message-old/1");
+    fsys::create_directories(kept + "/message-recent/1");
+    fsys::last_write_time(kept + "/message-old", fsys::file_time_type::clock::now() - std::chrono::hours(25));
+    DesktopMailStore store(kept, program(0));
+    ASSERT_EQ(store.open(1), 1);
+    EXPECT_FALSE(fsys::exists(kept + "/message-old"));
+    EXPECT_TRUE(fsys::exists(kept + "/message-recent/1"));
 }
 
 TEST(SplitRecipients, SemicolonsAndCommasSeparateBlanksAreDropped) {
