@@ -134,7 +134,12 @@ void FindCommandsUi::find_next() {
         select_only(match);
         return;
     }
-    if (stopped_) return;
+    if (stopped_) {
+        // The walk may have left the folder of the last match: the next
+        // Find Next starts a new search rather than go on from there.
+        search_.finished = true;
+        return;
+    }
     if (question->ask(kQuestionStartAgain, u"", platform::kButtonsYesNo) != platform::kAnswerYes) {
         search_.finished = true;
         return;

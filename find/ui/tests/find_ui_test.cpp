@@ -336,6 +336,8 @@ TEST_F(FindUiTest, EscStopsALongSubfolderWalkWhileTheWindowServesInput) {
     EXPECT_FALSE(list->searching_log.back());
     // The folder that was being searched is loaded once more.
     EXPECT_EQ(list->reloads, 1);
+    // A stopped search is over: Find Next asks for criteria again.
+    EXPECT_TRUE(commands->search().finished);
 }
 
 TEST_F(FindUiTest, DialogShowsEveryControlUnclipped) {
