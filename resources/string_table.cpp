@@ -51,6 +51,8 @@ constexpr Entry table[] = {
     {35034, u"The mail store is not accessible; the e-mail cannot be sent."},
     {35035, u"The image can't be renamed."},
     {35036, u"Images from Qelvio"},
+    {35037, u"Name"},
+    {35038, u"E-mail address"},
     {35039, u"Provide one or more recipients, each separated by a semicolon."},
     {35040, u"The changes to the image properties can't be saved."},
     {35042, u"Audio files (*.wav)|*.wav|All files (*.*)|*.*||"},

@@ -32,12 +32,13 @@ const Entry entries[] = {
     {{u"browser", u"splitrestorepos", false}, &Settings::splitrestorepos},
     {{u"browser", u"splitminormax", false}, &Settings::splitminormax},
     {{u"editor", u"savequality", false}, &Settings::savequality},
+    {{u"emaildlg", u"mailprogram", false}, &Settings::mail_program},
 };
 
 const SettingInfo infos[] = {
     entries[0].info, entries[1].info, entries[2].info, entries[3].info,
     entries[4].info, entries[5].info, entries[6].info, entries[7].info,
-    entries[8].info, entries[9].info, entries[10].info,
+    entries[8].info, entries[9].info, entries[10].info, entries[11].info,
 };
 static_assert(std::size(infos) == std::size(entries));
 
@@ -95,7 +96,7 @@ void Settings::load() {
 }
 
 int32_t Settings::save() const {
-    // One write of the hive for all eleven values.
+    // One write of the hive for all values.
     platform::RegBatch batch(platform::RegHive::current_user);
     int32_t first_failure = platform::REG_OK;
     for (const Entry& e : entries) {

@@ -41,6 +41,9 @@ public:
     int32_t splitminormax = 0;
     // Section "editor".
     int32_t savequality = 1;  // 0 low, 1 medium, 2 high
+    // Section "emaildlg": hand a finished e-mail to the desktop's mail
+    // program instead of leaving it in the outbox.
+    bool mail_program = false;
 
     // Reads every value from the profile, keeping the current value where
     // one is missing or of the wrong type.
@@ -72,7 +75,7 @@ struct SettingInfo {
     bool is_text;  // stored as a string, else as a 32-bit number
 };
 
-// The eleven persisted values, in the order they are saved.
+// The persisted values, in the order they are saved.
 const SettingInfo* setting_table(std::size_t* count);
 
 // The stored form of a value of the settings object ("300" for the slide

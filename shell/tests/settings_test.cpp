@@ -68,6 +68,8 @@ TEST_F(SettingsTest, EmptyProfileGivesDefaultsAndFirstSaveWritesAllEleven) {
                                           {u"splitrestorepos", u"#0"},
                                           {u"splitminormax", u"#0"}}));
     EXPECT_EQ(stored(u"editor"), (Values{{u"savequality", u"#1"}}));
+    // The e-mail goes to the outbox unless the user chose the mail program.
+    EXPECT_EQ(stored(u"emaildlg"), (Values{{u"mailprogram", u"#0"}}));
     // Under the application's profile key.
     EXPECT_EQ(profile_section_path(u"viewer"), u"Software\\Brantel\\Qelvio\\Qelvio Mobile\\viewer");
 }
