@@ -54,15 +54,15 @@ std::optional<CommandState> list_command_state(int id, const ListCommandFacts& f
     case kCmdCut:
     case kCmdCopy:
     case kCmdDelete:
-    case kCmdRename: s.enabled = f.selected > 0; return s;
+    case kCmdRename:
+    case kCmdSendEmail: s.enabled = f.selected > 0; return s;
+    case kCmdFind:
+    case kCmdFindNext: return s;
     case kCmdPaste: s.enabled = f.can_paste; return s;
     // Their windows come later: carried here, disabled until then.
     case kCmdProperties:
-    case kCmdSendEmail:
     case kCmdSendInfrared:
-    case kCmdReceiveInfrared:
-    case kCmdFind:
-    case kCmdFindNext: s.enabled = false; return s;
+    case kCmdReceiveInfrared: s.enabled = false; return s;
     default: return std::nullopt;
     }
 }

@@ -3,17 +3,20 @@
 // file operations carried out by FileOperationsUi.
 #include "browser/list_commands.h"
 #include "browser/ui/file_operations_ui.h"
+#include "browser/ui/image_list_find.h"
 #include "browser/ui/image_list_pane.h"
 
 #include "browser/ui/progress_window.h"
 #include "viewer/batch_transform.h"
 #include "decoding/format_id.h"
 #include "decoding/source/image_source.h"
+#include "find/ui/find_commands_ui.h"
 #include "metadata/wav_sound.h"
 #include "platform/audio_player.h"
 #include "qelvio/p_filetree.h"
 #include "resources/browser_texts.h"
 #include "resources/command_ids.h"
+#include "sharing/ui/send_by_email.h"
 #include "thumbnails/p_thumbcache.h"
 #include "viewer/batch_transform.h"
 
@@ -75,7 +78,7 @@ private:
 
     ImageListPane& pane_;
     std::vector<ListItem> items_;
-    TransformProgressWindow progress_;
+    CoreProgressWindow progress_;
 };
 
 void ImageListPane::transform_selected() {
@@ -98,6 +101,23 @@ void ImageListPane::transform_selected() {
     for (const ListItem& item : jpegs) failed_.erase(item.image);
     repaint_selected();
     start_loading();
+}
+
+void ImageListPane::send_selected_by_email() {
+    std::vector<p_irl> images;
+    for (int index : model_.selected_indices()) images.push_back(locator(index));
+    stop_thumbnail_loading();  // the sender decodes the same image objects
+    CoreProgressWindow progress;
+    sharing::send_by_email(this, images, cache_, &progress);
+    start_loading();
+}
+
+find::FindCommandsUi& ImageListPane::find_commands() {
+    if (!find_) {
+        find_list_ = std::make_unique<ImageListFind>(*this, frame_);
+        find_ = std::make_unique<find::FindCommandsUi>(this, *find_list_);
+    }
+    return *find_;
 }
 
 std::optional<CommandState> ImageListPane::command_state(int id) {
@@ -154,6 +174,9 @@ bool ImageListPane::handle_command(int id) {
         if (open_properties) open_properties(model_.next(-1, true), false);
         return true;
     case kCmdTransformJpeg: transform_selected(); return true;
+    case kCmdSendEmail: send_selected_by_email(); return true;
+    case kCmdFind: find_commands().find(); return true;
+    case kCmdFindNext: find_commands().find_next(); return true;
     case kCmdCut: file_operations_.cut(selected); return true;
     case kCmdCopy: file_operations_.copy(selected); return true;
     case kCmdPaste:

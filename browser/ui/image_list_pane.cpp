@@ -1,5 +1,8 @@
 #include "browser/ui/image_list_pane.h"
 
+#include "browser/ui/image_list_find.h"
+#include "find/ui/find_commands_ui.h"
+
 #include "viewer/ui/jpeg_transform_dialog.h"
 
 #include "browser/list_commands.h"
@@ -425,6 +428,10 @@ int ImageListPane::index_of(const QString& name) {
 
 p_filenode* ImageListPane::file(int index) const {
     return index >= 0 && index < model_.count() ? model_.items()[index].file : nullptr;
+}
+
+decoding::p_ImageSource* ImageListPane::image(int index) const {
+    return index >= 0 && index < model_.count() ? model_.items()[index].image : nullptr;
 }
 
 p_irl ImageListPane::locator(int index) const {

@@ -37,8 +37,13 @@ class AudioPlayer;
 namespace qelvio::thumbnails {
 class p_thumbcache;
 }
+namespace qelvio::find {
+class FindCommandsUi;
+}
 
 namespace qelvio::browser {
+
+class ImageListFind;
 
 class FileOperationsUi;
 class ReportView;
@@ -70,6 +75,7 @@ public:
     int index_of(const QString& name);
     p_irl locator(int index) const;
     p_filenode* file(int index) const;
+    decoding::p_ImageSource* image(int index) const;
     QString file_name(int index) const;
     bool is_selected(int index) const { return model_.is_selected(index); }
     // The next selected item after index (or the next at all), -1 at the end.
@@ -171,6 +177,9 @@ private:
     void paint_report_row(QPainter& painter, int index, const QRect& row, bool focus);
     class TransformHost;
     void transform_selected();
+    void send_selected_by_email();
+    // Find and Find Next keep their search between the two commands.
+    find::FindCommandsUi& find_commands();
     void play_audio_of(int index);
 
     FrameCalls& frame_;
@@ -206,6 +215,8 @@ private:
     bool all_thumbnails_marked_ = false;
     bool thumbnails_complete_ = false;
     std::unique_ptr<platform::AudioPlayer> audio_player_;
+    std::unique_ptr<ImageListFind> find_list_;
+    std::unique_ptr<find::FindCommandsUi> find_;
     LatenessProbe* probe_ = nullptr;  // with the timing trace only
 };
 

@@ -51,13 +51,13 @@ int ProgressWindow::maximum() const { return bar_->maximum(); }
 int ProgressWindow::position() const { return bar_->value(); }
 QString ProgressWindow::text() const { return label_->text(); }
 
-void TransformProgressWindow::create(std::u16string_view text, int minimum, int maximum) {
+void CoreProgressWindow::create(std::u16string_view text, int minimum, int maximum) {
     window_ = std::make_unique<browser::ProgressWindow>(
         QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), minimum, maximum);
     window_->show();
 }
 
-void TransformProgressWindow::step(int position) {
+void CoreProgressWindow::step(int position) {
     if (window_) window_->step(position);
 }
 

@@ -33,9 +33,9 @@ private:
     QProgressBar* bar_;
 };
 
-// The lossless transform's progress in the program's progress window: the
-// engine creates, steps and closes it.
-class TransformProgressWindow : public decoding::ProgressWindow {
+// The progress window as the core's long operations see it (the lossless
+// transform, sending e-mail): the operation creates, steps and closes it.
+class CoreProgressWindow : public decoding::ProgressWindow {
 public:
     void create(std::u16string_view text, int minimum, int maximum) override;
     void step(int position) override;

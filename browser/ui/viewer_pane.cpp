@@ -482,7 +482,7 @@ void ViewerPane::open_saved(const p_irl& locator) {
 }
 
 decoding::ProgressWindow* ViewerPane::progress_window() {
-    if (!progress_) progress_ = std::make_unique<TransformProgressWindow>();
+    if (!progress_) progress_ = std::make_unique<CoreProgressWindow>();
     return progress_.get();
 }
 

@@ -125,7 +125,7 @@ private:
     thumbnails::p_thumbcache* cache_ = nullptr;
     const shell::Settings* settings_ = nullptr;
     std::unique_ptr<platform::AudioPlayer> player_;
-    std::unique_ptr<TransformProgressWindow> progress_;
+    std::unique_ptr<CoreProgressWindow> progress_;
     decoding::p_ImageSource* image_ = nullptr;
     std::unique_ptr<viewer::ImageZoomTarget> zoom_target_;
     decoding::p_ImageSource* prefetch_ = nullptr;
