@@ -1,0 +1,368 @@
+// The properties sheet on files of a scratch device: what its pages show
+// (in an en_US locale), the rename and read-only toggle on disk, and the
+// annotation and audio edits as exiftool reads them after the save.
+#include "metadata/ui/properties_sheet.h"
+#include "metadata/tests/camera_jpeg.h"
+#include "platform/file_system.h"
+#include "storage/tests/device_fixture.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace qm = qelvio::metadata;
+namespace qd = qelvio::decoding;
+namespace qp = qelvio::platform;
+using namespace camera_jpeg;
+
+namespace {
+
+// The overwrite prompt with a scripted answer.
+class ScriptedPrompt : public p_overwriteprompt {
+public:
+    explicit ScriptedPrompt(int answer) : answer_(answer) {}
+    int asked = 0;
+
+protected:
+    int show(const p_irl&, const p_irl&) override {
+        ++asked;
+        return answer_;
+    }
+
+private:
+    int answer_;
+};
+
+class PropertiesSheetTest : public DeviceFixture {
+protected:
+    void SetUp() override {
+        DeviceFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        context.message = [this](QWidget*, const QString& text, qp::MessageIcon) { messages.push_back(text); };
+        context.busy = [this](bool on) { busy.push_back(on); };
+        context.audio_dialog = [this](QWidget*, const std::u16string& name, const std::vector<uint8_t>* audio,
+                                      bool read_only, std::vector<uint8_t>& result) {
+            audio_calls.push_back({name, read_only, audio ? *audio : std::vector<uint8_t>()});
+            result = next_audio;
+            return true;
+        };
+    }
+    void TearDown() override {
+        QLocale::setDefault(QLocale::c());
+        DeviceFixture::TearDown();
+    }
+    std::string local(const std::string& name) const { return (root / name).string(); }
+    static p_irl irl(const char16_t* path) {
+        p_irl locator;
+        locator.set(u"file", u"", path);
+        return locator;
+    }
+    std::unique_ptr<qm::PropertiesSheet> open(qd::p_ImageSource& image, int page = qm::kPageGeneral) {
+        auto sheet = std::make_unique<qm::PropertiesSheet>(nullptr, image, page, context);
+        sheet->show();
+        return sheet;
+    }
+    template <class W = QLabel>
+    static W* control(qm::PropertiesSheet& sheet, const char* page, int number) {
+        QWidget* p = sheet.findChild<QWidget*>(page);
+        return p ? p->findChild<W*>(QStringLiteral("c%1").arg(number)) : nullptr;
+    }
+    static QString text(qm::PropertiesSheet& sheet, const char* page, int number) {
+        return control(sheet, page, number)->text();
+    }
+    static void ok(qm::PropertiesSheet& sheet) {
+        QTest::mouseClick(sheet.buttons()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }
+    std::string exif(const std::string& tag, const std::string& file) {
+        std::string out = command_output("exiftool -s -s -s -" + tag + " " + in_quotes(local(file)));
+        while (!out.empty() && out.back() == '\n') out.pop_back();
+        return out;
+    }
+
+    struct AudioCall {
+        std::u16string name;
+        bool read_only;
+        std::vector<uint8_t> audio;
+    };
+    qm::PropertiesContext context;
+    std::vector<QString> messages;
+    std::vector<bool> busy;
+    std::vector<AudioCall> audio_calls;
+    std::vector<uint8_t> next_audio;
+};
+
+TEST_F(PropertiesSheetTest, GeneralPageShowsTheFileInTheUsersLocale) {
+    make_folder("Photos");
+    ASSERT_TRUE(run("convert -size 40x30 plasma:fractal -seed 3 " + in_quotes(local("Photos/a.b.jpg"))));
+    ASSERT_TRUE(run("convert -size 64x64 plasma:fractal -seed 5 -colors 256 " + in_quotes(local("Photos/pal.gif"))));
+    // Over a thousand bytes, so the size shows its grouping.
+    uintmax_t bytes = std::filesystem::file_size(root / "Photos/a.b.jpg");
+    ASSERT_GT(bytes, 1000u);
+
+    qd::p_ImageSource photo(irl(u"\\Photos\\a.b.jpg"));
+    auto sheet = open(photo);
+    EXPECT_EQ(sheet->windowTitle(), "Image properties");
+    ASSERT_EQ(sheet->tabs()->count(), 3);
+    EXPECT_EQ(sheet->tabs()->tabText(0), "General");
+    EXPECT_EQ(sheet->tabs()->tabText(1), "Annotation");
+    EXPECT_EQ(sheet->tabs()->tabText(2), "Metadata");
+    EXPECT_EQ(control<QLineEdit>(*sheet, "general", 1048)->text(), "a.b");
+    EXPECT_EQ(text(*sheet, "general", 1054), "\\Photos");
+    EXPECT_EQ(text(*sheet, "general", 1049),
+              QString::fromStdString(std::to_string(bytes / 1000) + "," + [&] {
+                  std::string r = std::to_string(bytes % 1000);
+                  return std::string(3 - r.size(), '0') + r;
+              }() + " bytes"));
+    EXPECT_FALSE(text(*sheet, "general", 1052).isEmpty());
+    EXPECT_EQ(text(*sheet, "general", 1050), "40x30");
+    EXPECT_EQ(text(*sheet, "general", 1051), "16,777,216");
+    EXPECT_EQ(text(*sheet, "general", 1053), "JPEG");
+    EXPECT_EQ(text(*sheet, "general", 1122), "The image is writable.");
+    EXPECT_EQ(control<QPushButton>(*sheet, "general", 1094)->text(), "Make read-only");
+
+    qd::p_ImageSource palette(irl(u"\\Photos\\pal.gif"));
+    auto gif = open(palette);
+    EXPECT_EQ(text(*gif, "general", 1051), "256");
+    EXPECT_EQ(text(*gif, "general", 1050), "64x64");
+    EXPECT_EQ(control<QLineEdit>(*gif, "general", 1048)->text(), "pal");
+}
+
+TEST_F(PropertiesSheetTest, RenameOnOkKeepsTheExtension) {
+    ASSERT_TRUE(run("convert -size 20x20 xc:navy " + in_quotes(local("a.b.jpg"))));
+    Bytes before = read_file(local("a.b.jpg"));
+    qd::p_ImageSource image(irl(u"\\a.b.jpg"));
+    auto sheet = open(image);
+    control<QLineEdit>(*sheet, "general", 1048)->setText("summer.day");
+    ok(*sheet);
+    EXPECT_EQ(sheet->result(), QDialog::Accepted);
+    EXPECT_TRUE(sheet->renamed());
+    EXPECT_EQ(listing(), std::vector<std::string>{"summer.day.jpg"});
+    EXPECT_EQ(read_file(local("summer.day.jpg")), before);
+    EXPECT_EQ(image.locator().utf8(), irl(u"\\summer.day.jpg").utf8());
+    EXPECT_TRUE(messages.empty());
+
+    // A name that would hide the file is refused; the sheet stays open.
+    qd::p_ImageSource renamed(irl(u"\\summer.day.jpg"));
+    auto again = open(renamed);
+    control<QLineEdit>(*again, "general", 1048)->setText("");
+    ok(*again);
+    EXPECT_TRUE(again->isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("The image can't be renamed.\n("));
+    EXPECT_EQ(listing(), std::vector<std::string>{"summer.day.jpg"});
+}
+
+TEST_F(PropertiesSheetTest, RenamingOntoAnotherFileAsksAndNeverLosesEither) {
+    struct Case {
+        const char* what;
+        int answer;  // -2: no prompt at all
+        bool closes;
+        std::vector<std::string> files;
+        const char* b_holds;  // what b.jpg holds afterwards
+    };
+    const Case cases[] = {
+        {"no prompt: refused", -2, false, {"a.jpg", "b.jpg"}, "B"},
+        {"No", P_ANSWER_NO, true, {"a.jpg", "b.jpg"}, "B"},
+        {"Cancel", P_ANSWER_CANCEL, false, {"a.jpg", "b.jpg"}, "B"},
+        {"Yes", P_ANSWER_YES, true, {"b.jpg"}, "A"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(root / "a.jpg");
+        std::filesystem::remove(root / "b.jpg");
+        make_file("a.jpg", "A");
+        make_file("b.jpg", "B");
+        messages.clear();
+        ScriptedPrompt prompt(c.answer);
+        context.prompt = c.answer == -2 ? nullptr : &prompt;
+        qd::p_ImageSource image(irl(u"\\a.jpg"));
+        auto sheet = open(image);
+        control<QLineEdit>(*sheet, "general", 1048)->setText("b");
+        ok(*sheet);
+        EXPECT_EQ(prompt.asked, c.answer == -2 ? 0 : 1);
+        EXPECT_EQ(sheet->isVisible(), !c.closes);
+        EXPECT_EQ(listing(), c.files);
+        EXPECT_EQ(read("b.jpg"), c.b_holds);
+        if (c.answer == -2) {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0], "The image can't be renamed.\n(The file already exists.)");
+        } else {
+            EXPECT_TRUE(messages.empty());
+        }
+    }
+}
+
+TEST_F(PropertiesSheetTest, MetadataPageListsEveryEntryOrSaysThereIsNone) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    qd::p_ImageSource camera(irl(u"\\cam.jpg"));
+    auto sheet = open(camera, qm::kPageMetadata);
+    EXPECT_EQ(sheet->tabs()->currentIndex(), qm::kPageMetadata);
+    auto* list = control<QTreeWidget>(*sheet, "metadata", 1053);
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(list->headerItem()->text(0), "Name");
+    EXPECT_EQ(list->headerItem()->text(1), "Value");
+    std::map<QString, QString> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        rows[list->topLevelItem(i)->text(0)] = list->topLevelItem(i)->text(1);
+    EXPECT_EQ(rows["Artist"], "Ann Painter");
+    EXPECT_EQ(rows["Make"], "Canon");
+    EXPECT_EQ(rows["F-number"], "2.800000");
+    EXPECT_EQ(rows["ISO speed ratings"], "200");
+    EXPECT_EQ(rows["Exif version"], "(30,32,33,32)");
+    EXPECT_FALSE(sheet->findChild<QLabel*>("no_metadata")->isVisible());
+
+    ASSERT_TRUE(run("convert -size 8x8 xc:red BMP3:" + in_quotes(local("plain.bmp"))));
+    qd::p_ImageSource plain(irl(u"\\plain.bmp"));
+    auto empty = open(plain, qm::kPageMetadata);
+    EXPECT_FALSE(control<QTreeWidget>(*empty, "metadata", 1053)->isVisible());
+    QLabel* none = empty->findChild<QLabel*>("no_metadata");
+    EXPECT_TRUE(none->isVisible());
+    EXPECT_EQ(none->text(), "This image contains no metadata.");
+}
+
+TEST_F(PropertiesSheetTest, AnnotationEditsAreSavedIntoTheFile) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "MM"));
+    auto tags_before = exiftool_tags(local("cam.jpg"));
+    ASSERT_TRUE(run("sox -n -r 8000 -c 1 -b 16 " + in_quotes(local("note.wav")) + " synth 1 sine 440"));
+    next_audio = read_file(local("note.wav"));
+
+    qd::p_ImageSource image(irl(u"\\cam.jpg"));
+    auto sheet = open(image, qm::kPageAnnotation);
+    auto* description = control<QPlainTextEdit>(*sheet, "annotation", 1051);
+    auto* artist = control<QComboBox>(*sheet, "annotation", 1062);
+    auto* copyright = control<QComboBox>(*sheet, "annotation", 1063);
+    EXPECT_EQ(description->toPlainText(), "original description text here");
+    EXPECT_EQ(artist->currentText(), "Ann Painter");
+    EXPECT_FALSE(description->isReadOnly());
+    description->setPlainText("Lake at dawn");
+    artist->setEditText("");
+    copyright->setEditText("Bo Holder");
+    QTest::mouseClick(control<QPushButton>(*sheet, "annotation", 1052), Qt::LeftButton);
+    ASSERT_EQ(audio_calls.size(), 1u);
+    EXPECT_EQ(audio_calls[0].name, u"cam.jpg");
+    EXPECT_FALSE(audio_calls[0].read_only);
+    EXPECT_TRUE(audio_calls[0].audio.empty());
+    ok(*sheet);
+    ASSERT_EQ(sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(qm::save_properties(nullptr, image, context), 0);
+    EXPECT_EQ(busy, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(messages.empty());
+
+    // exiftool: the new description and copyright, no artist (tag 315
+    // removed), the note byte for byte, everything else as it was.
+    EXPECT_EQ(exif("ImageDescription", "cam.jpg"), "Lake at dawn");
+    EXPECT_EQ(exif("Copyright", "cam.jpg"), "Bo Holder");
+    EXPECT_EQ(command_output("exiftool -s -s -s -IFD0:Artist " + in_quotes(local("cam.jpg"))), "");
+    std::string stream = command_output("exiftool -b -AudioStream " + in_quotes(local("cam.jpg")));
+    EXPECT_EQ(Bytes(stream.begin(), stream.end()), next_audio);
+    auto tags_after = exiftool_tags(local("cam.jpg"));
+    auto changed = [](const std::string& line) {
+        for (const char* name : {"ImageDescription", "Artist", "Copyright", "AudioStream", "FileSize", "FileModify",
+                                 "FileAccess", "FileInodeChange", "FilePermissions"})
+            if (line.find(name) != std::string::npos) return true;
+        return false;
+    };
+    std::vector<std::string> kept_before, kept_after;
+    for (auto& l : tags_before) if (!changed(l)) kept_before.push_back(l);
+    for (auto& l : tags_after) if (!changed(l)) kept_after.push_back(l);
+    EXPECT_EQ(kept_after, kept_before);
+
+    // The copyright joined its recently used list; the next sheet offers it.
+    qd::p_ImageSource again(irl(u"\\cam.jpg"));
+    auto next = open(again, qm::kPageAnnotation);
+    auto* offered = control<QComboBox>(*next, "annotation", 1063);
+    ASSERT_GE(offered->count(), 1);
+    EXPECT_EQ(offered->itemText(0), "Bo Holder");
+    EXPECT_EQ(offered->currentText(), "Bo Holder");
+    EXPECT_EQ(control<QComboBox>(*next, "annotation", 1062)->currentText(), "");
+}
+
+TEST_F(PropertiesSheetTest, ReadOnlyImageAppliesNoAnnotationEditAndTheToggleWritesTheAttribute) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    std::filesystem::permissions(root / "cam.jpg", std::filesystem::perms::owner_write |
+                                                       std::filesystem::perms::group_write |
+                                                       std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    Bytes before = read_file(local("cam.jpg"));
+    next_audio = {'R', 'I', 'F', 'F'};
+    {
+        qd::p_ImageSource image(irl(u"\\cam.jpg"));
+        auto sheet = open(image, qm::kPageAnnotation);
+        EXPECT_TRUE(sheet->read_only());
+        EXPECT_EQ(text(*sheet, "general", 1122), "The image is read-only.");
+        EXPECT_EQ(control<QPushButton>(*sheet, "general", 1094)->text(), "Make writable");
+        auto* description = control<QPlainTextEdit>(*sheet, "annotation", 1051);
+        EXPECT_TRUE(description->isReadOnly());
+        EXPECT_TRUE(control<QComboBox>(*sheet, "annotation", 1062)->lineEdit()->isReadOnly());
+        description->setPlainText("changed anyway");
+        QTest::mouseClick(control<QPushButton>(*sheet, "annotation", 1052), Qt::LeftButton);
+        ASSERT_EQ(audio_calls.size(), 1u);
+        EXPECT_TRUE(audio_calls[0].read_only);
+        ok(*sheet);
+        EXPECT_EQ(image.changes(), 0u);
+        EXPECT_EQ(qm::save_properties(nullptr, image, context), 0);
+        EXPECT_TRUE(busy.empty());
+        EXPECT_EQ(read_file(local("cam.jpg")), before);
+    }
+    // Make writable, then read-only again: the owner write bit follows.
+    qd::p_ImageSource image(irl(u"\\cam.jpg"));
+    auto sheet = open(image);
+    auto* toggle = control<QPushButton>(*sheet, "general", 1094);
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    auto writable = [&] {
+        return (std::filesystem::status(root / "cam.jpg").permissions() & std::filesystem::perms::owner_write) !=
+               std::filesystem::perms::none;
+    };
+    EXPECT_TRUE(writable());
+    EXPECT_FALSE(sheet->read_only());
+    EXPECT_TRUE(sheet->attributes_changed());
+    EXPECT_EQ(text(*sheet, "general", 1122), "The image is writable.");
+    EXPECT_EQ(toggle->text(), "Make read-only");
+    EXPECT_FALSE(control<QPlainTextEdit>(*sheet, "annotation", 1051)->isReadOnly());
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(writable());
+    EXPECT_EQ(text(*sheet, "general", 1122), "The image is read-only.");
+    EXPECT_EQ(read_file(local("cam.jpg")), before);
+}
+
+TEST_F(PropertiesSheetTest, CancelKeepsTheImageAndAFailedSaveSaysSo) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    Bytes before = read_file(local("cam.jpg"));
+    next_audio = {'R', 'I', 'F', 'F', 1, 2, 3, 4};
+    qd::p_ImageSource image(irl(u"\\cam.jpg"));
+    {
+        auto sheet = open(image, qm::kPageAnnotation);
+        control<QPlainTextEdit>(*sheet, "annotation", 1051)->setPlainText("not wanted");
+        QTest::mouseClick(control<QPushButton>(*sheet, "annotation", 1052), Qt::LeftButton);
+        sheet->reject();
+        EXPECT_EQ(image.changes(), 0u);
+    }
+    auto sheet = open(image, qm::kPageAnnotation);
+    control<QPlainTextEdit>(*sheet, "annotation", 1051)->setPlainText("wanted, but the disk is full");
+    ok(*sheet);
+    qp::FaultPlan full;
+    full.fail_write_after = 0;
+    qp::set_fault_plan(full);
+    int status = qm::save_properties(nullptr, image, context);
+    qp::clear_fault_plan();
+    EXPECT_LT(status, 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("The changes to the image properties can't be saved.\n("));
+    EXPECT_EQ(read_file(local("cam.jpg")), before);
+    // No partial file beside it or in the temporary folder.
+    EXPECT_EQ(listing(), (std::vector<std::string>{"Windows", "cam.jpg"}));
+    EXPECT_EQ(listing("Windows/Temp"), std::vector<std::string>{});
+}
+
+}  // namespace
