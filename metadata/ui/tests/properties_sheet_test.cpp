@@ -3,6 +3,8 @@
 // annotation and audio edits as exiftool reads them after the save.
 #include "metadata/ui/properties_sheet.h"
 #include "metadata/tests/camera_jpeg.h"
+#include "metadata/ui/audio_dialog.h"
+#include "metadata/ui/tests/unclipped.h"
 #include "platform/file_system.h"
 #include "storage/tests/device_fixture.h"
 
@@ -363,6 +365,25 @@ TEST_F(PropertiesSheetTest, CancelKeepsTheImageAndAFailedSaveSaysSo) {
     // No partial file beside it or in the temporary folder.
     EXPECT_EQ(listing(), (std::vector<std::string>{"Windows", "cam.jpg"}));
     EXPECT_EQ(listing("Windows/Temp"), std::vector<std::string>{});
+}
+
+// The three pages and the audio dialog, as a user sees them on a camera
+// photo: nothing cut off.
+TEST_F(PropertiesSheetTest, PagesAndTheAudioDialogShowEveryTextWhole) {
+    make_folder("My Documents/Holiday 2024");
+    ASSERT_TRUE(make_camera_jpeg(local("My Documents/Holiday 2024/IMG_0042.jpg"), "II"));
+    qd::p_ImageSource image(irl(u"\\My Documents\\Holiday 2024\\IMG_0042.jpg"));
+    auto sheet = open(image);
+    const char* shots[] = {"properties_general", "properties_annotation", "properties_metadata"};
+    for (int page = 0; page < 3; ++page) {
+        sheet->tabs()->setCurrentIndex(page);
+        expect_unclipped(*sheet, shots[page]);
+    }
+    std::vector<uint8_t> note = {'R', 'I', 'F', 'F'};
+    qm::AudioDialog audio(sheet.get(), u"IMG_0042.jpg", note.data(), note.size(), false, true);
+    expect_unclipped(audio, "audio_read_only");
+    qm::AudioDialog writable(sheet.get(), u"IMG_0042.jpg", note.data(), note.size(), false, false);
+    expect_unclipped(writable, "audio");
 }
 
 }  // namespace
