@@ -98,7 +98,12 @@ PropertiesSheet::PropertiesSheet(QWidget* parent, decoding::p_ImageSource& image
     tabs_->addTab(make_general(), txt(resources::kGeneralCaption));
     tabs_->addTab(make_annotation(), txt(resources::kAnnotationCaption));
     tabs_->addTab(make_metadata(), txt(resources::kMetadataCaption));
+    // Help opens at the annotation topic from the Annotation page, at the
+    // properties topic from the others.
+    auto topic_of = [this](int page) { set_help_topic(page == kPageAnnotation ? u"annotation" : u"properties"); };
+    connect(tabs_, &QTabWidget::currentChanged, this, topic_of);
     tabs_->setCurrentIndex(first_page >= 0 && first_page < tabs_->count() ? first_page : 0);
+    topic_of(tabs_->currentIndex());
     body()->addWidget(tabs_);
     buttons()->addButton(QDialogButtonBox::Cancel);
     show_read_only();

@@ -118,6 +118,11 @@ TEST_F(PropertiesSheetTest, GeneralPageShowsTheFileInTheUsersLocale) {
     EXPECT_EQ(sheet->tabs()->tabText(0), "General");
     EXPECT_EQ(sheet->tabs()->tabText(1), "Annotation");
     EXPECT_EQ(sheet->tabs()->tabText(2), "Metadata");
+    EXPECT_EQ(sheet->help_topic(), u"properties");
+    sheet->tabs()->setCurrentIndex(qm::kPageAnnotation);
+    EXPECT_EQ(sheet->help_topic(), u"annotation");
+    sheet->tabs()->setCurrentIndex(qm::kPageMetadata);
+    EXPECT_EQ(sheet->help_topic(), u"properties");
     EXPECT_EQ(control<QLineEdit>(*sheet, "general", 1048)->text(), "a.b");
     EXPECT_EQ(text(*sheet, "general", 1054), "\\Photos");
     EXPECT_EQ(text(*sheet, "general", 1049),
