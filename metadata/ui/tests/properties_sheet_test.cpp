@@ -5,7 +5,9 @@
 #include "metadata/tests/camera_jpeg.h"
 #include "metadata/ui/audio_dialog.h"
 #include "metadata/ui/tests/unclipped.h"
+#include "platform/audio_device.h"
 #include "platform/file_system.h"
+#include "platform/tests/alsa_fixture.h"
 #include "storage/tests/device_fixture.h"
 
 #include <QComboBox>
@@ -17,6 +19,8 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <QApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +48,20 @@ protected:
 private:
     int answer_;
 };
+
+// exiftool's listing without the lines of the named tags and of the file
+// system's facts, which a save may change.
+std::vector<std::string> tags_except(const std::string& path, std::vector<std::string> names) {
+    for (const char* fact : {"FileSize", "FileModify", "FileAccess", "FileInodeChange", "FilePermissions"})
+        names.push_back(fact);
+    std::vector<std::string> kept;
+    for (const std::string& line : exiftool_tags(path)) {
+        bool changed = false;
+        for (const std::string& name : names) changed = changed || line.find(name) != std::string::npos;
+        if (!changed) kept.push_back(line);
+    }
+    return kept;
+}
 
 class PropertiesSheetTest : public DeviceFixture {
 protected:
@@ -240,7 +258,8 @@ TEST_F(PropertiesSheetTest, MetadataPageListsEveryEntryOrSaysThereIsNone) {
 
 TEST_F(PropertiesSheetTest, AnnotationEditsAreSavedIntoTheFile) {
     ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "MM"));
-    auto tags_before = exiftool_tags(local("cam.jpg"));
+    auto kept_before = tags_except(local("cam.jpg"), {"ImageDescription", "Artist", "Copyright", "AudioStream"});
+    ASSERT_GT(kept_before.size(), 30u);
     ASSERT_TRUE(run("sox -n -r 8000 -c 1 -b 16 " + in_quotes(local("note.wav")) + " synth 1 sine 440"));
     next_audio = read_file(local("note.wav"));
 
@@ -273,17 +292,7 @@ TEST_F(PropertiesSheetTest, AnnotationEditsAreSavedIntoTheFile) {
     EXPECT_EQ(command_output("exiftool -s -s -s -IFD0:Artist " + in_quotes(local("cam.jpg"))), "");
     std::string stream = command_output("exiftool -b -AudioStream " + in_quotes(local("cam.jpg")));
     EXPECT_EQ(Bytes(stream.begin(), stream.end()), next_audio);
-    auto tags_after = exiftool_tags(local("cam.jpg"));
-    auto changed = [](const std::string& line) {
-        for (const char* name : {"ImageDescription", "Artist", "Copyright", "AudioStream", "FileSize", "FileModify",
-                                 "FileAccess", "FileInodeChange", "FilePermissions"})
-            if (line.find(name) != std::string::npos) return true;
-        return false;
-    };
-    std::vector<std::string> kept_before, kept_after;
-    for (auto& l : tags_before) if (!changed(l)) kept_before.push_back(l);
-    for (auto& l : tags_after) if (!changed(l)) kept_after.push_back(l);
-    EXPECT_EQ(kept_after, kept_before);
+    EXPECT_EQ(tags_except(local("cam.jpg"), {"ImageDescription", "Artist", "Copyright", "AudioStream"}), kept_before);
 
     // The copyright joined its recently used list; the next sheet offers it.
     qd::p_ImageSource again(irl(u"\\cam.jpg"));
@@ -370,6 +379,68 @@ TEST_F(PropertiesSheetTest, CancelKeepsTheImageAndAFailedSaveSaysSo) {
     // No partial file beside it or in the temporary folder.
     EXPECT_EQ(listing(), (std::vector<std::string>{"Windows", "cam.jpg"}));
     EXPECT_EQ(listing("Windows/Temp"), std::vector<std::string>{});
+}
+
+// A user's round on the sound device: properties of a camera photo, a
+// description and an artist typed, a note recorded with the record key in
+// the audio dialog, OK, OK; exiftool then reads the texts and the note from
+// the file, and every other tag as before.
+class PropertiesOnSoundDevice : public PropertiesSheetTest, protected AlsaFileDevice {};
+
+template <class Condition>
+bool wait_for(Condition done) {
+    for (int i = 0; i < 2000 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+TEST_F(PropertiesOnSoundDevice, RecordedNoteAndTextsEndUpInTheFile) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    auto kept_before = tags_except(local("cam.jpg"), {"ImageDescription", "Artist", "AudioStream"});
+    ASSERT_GT(kept_before.size(), 30u);
+    std::vector<int16_t> input = tone_input(40);
+    context.audio_dialog = nullptr;  // the real audio dialog
+    std::vector<uint8_t> recorded;
+    bool audio_driven = false;
+
+    auto drive_audio = [&] {
+        auto* dialog = qobject_cast<qm::AudioDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyPress(dialog, Qt::Key_MediaRecord);
+        ASSERT_EQ(dialog->model().state(), qm::kAudioRecording) << qelvio::platform::audio_failure();
+        ASSERT_TRUE(wait_for([&] { return dialog->audio() && dialog->audio()->size() >= 52 + 10000; }));
+        QTest::keyRelease(dialog, Qt::Key_MediaRecord);
+        QPushButton* ok = dialog->buttons()->button(QDialogButtonBox::Ok);
+        ASSERT_TRUE(wait_for([&] { return ok->isEnabled(); }));
+        recorded = *dialog->audio();
+        audio_driven = true;
+        QTest::mouseClick(ok, Qt::LeftButton);
+    };
+    auto drive_sheet = [&] {
+        auto* sheet = qobject_cast<qm::PropertiesSheet*>(QApplication::activeModalWidget());
+        ASSERT_NE(sheet, nullptr);
+        sheet->tabs()->setCurrentIndex(qm::kPageAnnotation);
+        control<QPlainTextEdit>(*sheet, "annotation", 1051)->setPlainText("Harbour at noon");
+        control<QComboBox>(*sheet, "annotation", 1062)->setEditText("Cy Walker");
+        QTimer::singleShot(0, drive_audio);
+        QTest::mouseClick(control<QPushButton>(*sheet, "annotation", 1052), Qt::LeftButton);
+        QTest::mouseClick(sheet->buttons()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    };
+    qd::p_ImageSource image(irl(u"\\cam.jpg"));
+    QTimer::singleShot(0, drive_sheet);
+    qm::PropertiesOutcome outcome = qm::run_properties(nullptr, image, qm::kPageGeneral, context);
+    ASSERT_TRUE(audio_driven);
+    EXPECT_TRUE(outcome.accepted);
+    EXPECT_EQ(outcome.save_status, 0);
+    EXPECT_TRUE(messages.empty());
+
+    EXPECT_EQ(exif("ImageDescription", "cam.jpg"), "Harbour at noon");
+    EXPECT_EQ(exif("Artist", "cam.jpg"), "Cy Walker");
+    std::string stream = command_output("exiftool -b -AudioStream " + in_quotes(local("cam.jpg")));
+    ASSERT_GE(recorded.size(), 52u + 10000u);
+    EXPECT_EQ(Bytes(stream.begin(), stream.end()), recorded);
+    write_file(local("note.wav"), recorded);
+    EXPECT_GE(snr_db(input, sox_decode(local("note.wav"))), 20.0);
+    EXPECT_EQ(tags_except(local("cam.jpg"), {"ImageDescription", "Artist", "AudioStream"}), kept_before);
 }
 
 // The three pages and the audio dialog, as a user sees them on a camera
