@@ -271,8 +271,15 @@ void PropertiesSheet::open_audio() {
 }
 
 bool PropertiesSheet::apply_rename() {
-    if (!file_) return true;
     const std::u16string stem = name_->text().toStdU16String();
+    if (!file_) {
+        // The file is gone: a new name cannot be given to it.
+        p_string file_name;
+        image_.locator().getfile(&file_name);
+        if (stem == name_before_extension(file_name.view())) return true;
+        message(with_status(kCannotRename, P_NOT_FOUND), platform::MessageIcon::exclamation);
+        return false;
+    }
     bool renamed = false;
     int32_t status = rename_image(file_, stem, context_.prompt, renamed);
     if (status == P_CANCELLED) return false;

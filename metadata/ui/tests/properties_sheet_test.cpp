@@ -176,15 +176,31 @@ TEST_F(PropertiesSheetTest, RenameOnOkKeepsTheExtension) {
     EXPECT_EQ(image.locator().utf8(), irl(u"\\summer.day.jpg").utf8());
     EXPECT_TRUE(messages.empty());
 
+    // Renamed and annotated in one OK: the save goes to the new name.
+    qd::p_ImageSource both(irl(u"\\summer.day.jpg"));
+    auto sheet2 = open(both);
+    control<QLineEdit>(*sheet2, "general", 1048)->setText("beach");
+    control<QPlainTextEdit>(*sheet2, "annotation", 1051)->setPlainText("Sand");
+    ok(*sheet2);
+    EXPECT_EQ(qm::save_properties(nullptr, both, context), 0);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"Windows", "beach.jpg"}));
+    EXPECT_EQ(exif("ImageDescription", "beach.jpg"), "Sand");
+    // The picture itself is untouched.
+    std::string original = root.string() + ".orig.jpg";
+    write_file(original, before);
+    EXPECT_EQ(command_output("djpeg -pnm " + in_quotes(local("beach.jpg")) + " | md5sum"),
+              command_output("djpeg -pnm " + in_quotes(original) + " | md5sum"));
+    std::filesystem::remove(original);
+
     // A name that would hide the file is refused; the sheet stays open.
-    qd::p_ImageSource renamed(irl(u"\\summer.day.jpg"));
+    qd::p_ImageSource renamed(irl(u"\\beach.jpg"));
     auto again = open(renamed);
     control<QLineEdit>(*again, "general", 1048)->setText("");
     ok(*again);
     EXPECT_TRUE(again->isVisible());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].startsWith("The image can't be renamed.\n("));
-    EXPECT_EQ(listing(), std::vector<std::string>{"summer.day.jpg"});
+    EXPECT_EQ(listing(), (std::vector<std::string>{"Windows", "beach.jpg"}));
 }
 
 TEST_F(PropertiesSheetTest, RenamingOntoAnotherFileAsksAndNeverLosesEither) {
