@@ -262,11 +262,13 @@ void PropertiesSheet::toggle_read_only() {
 void PropertiesSheet::open_audio() {
     const std::vector<uint8_t>* audio = staged_audio_ ? &*staged_audio_ : image_.audio();
     if (audio && audio->empty()) audio = nullptr;
-    p_string file_name;
-    image_.locator().getfile(&file_name);
+    // The image's device path: the dialog's Save... suggests the note's
+    // file beside the image.
+    p_string path;
+    image_.locator().get(nullptr, nullptr, &path);
     std::vector<uint8_t> result;
     auto dialog = context_.audio_dialog ? context_.audio_dialog : default_audio_dialog;
-    if (dialog(this, std::u16string(file_name.view()), audio, read_only_, result) && !read_only_)
+    if (dialog(this, std::u16string(path.view()), audio, read_only_, result) && !read_only_)
         staged_audio_ = std::move(result);
 }
 

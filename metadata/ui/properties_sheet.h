@@ -54,9 +54,10 @@ struct PropertiesContext {
     decoding::SaveContext save;
     // Message boxes; replaceable for tests. Default: platform::show_message.
     std::function<void(QWidget* parent, const QString& text, platform::MessageIcon icon)> message;
-    // The audio dialog: true on OK, with the audio it ended with (empty:
-    // none). Replaceable for tests. Default: run_audio_dialog.
-    std::function<bool(QWidget* parent, const std::u16string& file_name, const std::vector<uint8_t>* audio,
+    // The audio dialog, given the image's device path: true on OK, with
+    // the audio it ended with (empty: none). Replaceable for tests.
+    // Default: run_audio_dialog.
+    std::function<bool(QWidget* parent, const std::u16string& image_path, const std::vector<uint8_t>* audio,
                        bool read_only, std::vector<uint8_t>& result)>
         audio_dialog;
 };

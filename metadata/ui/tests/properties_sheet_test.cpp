@@ -292,7 +292,7 @@ TEST_F(PropertiesSheetTest, AnnotationEditsAreSavedIntoTheFile) {
     copyright->setEditText("Bo Holder");
     QTest::mouseClick(control<QPushButton>(*sheet, "annotation", 1052), Qt::LeftButton);
     ASSERT_EQ(audio_calls.size(), 1u);
-    EXPECT_EQ(audio_calls[0].name, u"cam.jpg");
+    EXPECT_EQ(audio_calls[0].name, u"\\cam.jpg");
     EXPECT_FALSE(audio_calls[0].read_only);
     EXPECT_TRUE(audio_calls[0].audio.empty());
     ok(*sheet);
