@@ -63,6 +63,12 @@ std::vector<std::string> tags_except(const std::string& path, std::vector<std::s
     return kept;
 }
 
+// A number below a million written with a thousands separator.
+QString grouped(uintmax_t n, char separator) {
+    std::string low = std::to_string(n % 1000);
+    return QString::fromStdString(std::to_string(n / 1000) + separator + std::string(3 - low.size(), '0') + low);
+}
+
 class PropertiesSheetTest : public DeviceFixture {
 protected:
     void SetUp() override {
@@ -128,6 +134,7 @@ TEST_F(PropertiesSheetTest, GeneralPageShowsTheFileInTheUsersLocale) {
     // Over a thousand bytes, so the size shows its grouping.
     uintmax_t bytes = std::filesystem::file_size(root / "Photos/a.b.jpg");
     ASSERT_GT(bytes, 1000u);
+    ASSERT_LT(bytes, 1000000u);
 
     qd::p_ImageSource photo(irl(u"\\Photos\\a.b.jpg"));
     auto sheet = open(photo);
@@ -143,11 +150,7 @@ TEST_F(PropertiesSheetTest, GeneralPageShowsTheFileInTheUsersLocale) {
     EXPECT_EQ(sheet->help_topic(), u"properties");
     EXPECT_EQ(control<QLineEdit>(*sheet, "general", 1048)->text(), "a.b");
     EXPECT_EQ(text(*sheet, "general", 1054), "\\Photos");
-    EXPECT_EQ(text(*sheet, "general", 1049),
-              QString::fromStdString(std::to_string(bytes / 1000) + "," + [&] {
-                  std::string r = std::to_string(bytes % 1000);
-                  return std::string(3 - r.size(), '0') + r;
-              }() + " bytes"));
+    EXPECT_EQ(text(*sheet, "general", 1049), grouped(bytes, ',') + " bytes");
     EXPECT_FALSE(text(*sheet, "general", 1052).isEmpty());
     EXPECT_EQ(text(*sheet, "general", 1050), "40x30");
     EXPECT_EQ(text(*sheet, "general", 1051), "16,777,216");
@@ -160,6 +163,13 @@ TEST_F(PropertiesSheetTest, GeneralPageShowsTheFileInTheUsersLocale) {
     EXPECT_EQ(text(*gif, "general", 1051), "256");
     EXPECT_EQ(text(*gif, "general", 1050), "64x64");
     EXPECT_EQ(control<QLineEdit>(*gif, "general", 1048)->text(), "pal");
+
+    // Where "." groups thousands the number is not cut at the first ".".
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    qd::p_ImageSource again(irl(u"\\Photos\\a.b.jpg"));
+    auto german = open(again);
+    EXPECT_EQ(text(*german, "general", 1051), "16.777.216");
+    EXPECT_EQ(text(*german, "general", 1049), grouped(bytes, '.') + " bytes");
 }
 
 TEST_F(PropertiesSheetTest, RenameOnOkKeepsTheExtension) {
