@@ -60,7 +60,7 @@ std::optional<CommandState> list_command_state(int id, const ListCommandFacts& f
     case kCmdFindNext: return s;
     case kCmdPaste: s.enabled = f.can_paste; return s;
     // Their windows come later: carried here, disabled until then.
-    case kCmdProperties:
+    case kCmdProperties: s.enabled = f.selected == 1; return s;
     case kCmdSendInfrared:
     case kCmdReceiveInfrared: s.enabled = false; return s;
     default: return std::nullopt;

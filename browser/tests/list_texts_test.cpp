@@ -58,18 +58,19 @@ TEST(ListCommands, EnablingAndChecks) {
     f.any_selected_jpeg = true;
     f.can_paste = true;
     for (int id : {kCmdViewImage, kCmdCut, kCmdCopy, kCmdDelete, kCmdRename, kCmdPlayAudio, kCmdTransformJpeg, kCmdPaste,
-                   kCmdSendEmail})
+                   kCmdSendEmail, kCmdProperties})
         EXPECT_TRUE(enabled(id)) << id;
     EXPECT_FALSE(enabled(kCmdSlideShowSelected));
     // Two selected: view and audio need exactly one.
     f.selected = 2;
     EXPECT_FALSE(enabled(kCmdViewImage));
     EXPECT_FALSE(enabled(kCmdPlayAudio));
+    EXPECT_FALSE(enabled(kCmdProperties));
     EXPECT_TRUE(enabled(kCmdSlideShowSelected));
     f.count = 1;
     EXPECT_FALSE(enabled(kCmdSlideShowAll));
     // Later windows: carried, disabled.
-    for (int id : {kCmdProperties, kCmdSendInfrared, kCmdReceiveInfrared}) EXPECT_FALSE(enabled(id)) << id;
+    for (int id : {kCmdSendInfrared, kCmdReceiveInfrared}) EXPECT_FALSE(enabled(id)) << id;
     EXPECT_FALSE(list_command_state(kCmdNewFolder, f).has_value());
 }
 

@@ -1,6 +1,7 @@
 #include "browser/ui/image_list_pane.h"
 
 #include "browser/ui/image_list_find.h"
+#include "browser/ui/properties_command.h"
 #include "find/ui/find_commands_ui.h"
 
 #include "viewer/ui/jpeg_transform_dialog.h"
@@ -100,6 +101,16 @@ ImageListPane::ImageListPane(FrameCalls& frame, shell::Settings& settings, thumb
         return dialog.exec() == QDialog::Accepted ? dialog.code() : 0;
     };
     play_audio = [this](int index) { play_audio_of(index); };
+    open_properties = [this](int index, bool annotation_page) {
+        decoding::p_ImageSource* shown = image(index);
+        if (!shown) return;
+        stop_thumbnail_loading();  // the sheet reads and the save rewrites the same image object
+        PropertiesCommand command(this, settings_, cache_);
+        command.show_and_save(*shown, annotation_page ? metadata::kPageAnnotation : metadata::kPageGeneral);
+        take_notifications();  // a new name sorts the item anew
+        update();
+        start_loading();
+    };
     const int mode = settings_.viewmode;
     settings_.viewmode = -1;  // so that the stored mode is taken in full
     set_view_mode(mode >= 0 && mode <= 2 ? mode : kViewThumbnails);

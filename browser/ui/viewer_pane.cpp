@@ -2,6 +2,10 @@
 
 #include "browser/ui/busy_window.h"
 #include "browser/ui/progress_window.h"
+#include "browser/ui/properties_command.h"
+#include "metadata/ui/audio_dialog.h"
+#include "resources/viewer_texts.h"
+#include "shell/ui/record_key.h"
 #include "decoding/source/image_source.h"
 #include "imaging/ui/painter_target.h"
 #include "metadata/wav_sound.h"
@@ -290,6 +294,13 @@ bool ViewerPane::handle_command(int id) {
         return true;
     case kCmdStopSlideShow: stop_slideshow(); return true;
     case kCmdViewerPlayAudio: play_audio(); return true;
+    case kCmdViewerProperties:
+        // The changes stay in the image object; letting go of it saves them.
+        if (image_ && settings_ && cache_) PropertiesCommand(this, *settings_, *cache_).show(*image_);
+        frame_.refresh_panes();
+        update();
+        return true;
+    case kCmdRecordAudio: record_audio(false); return true;
     default: break;
     }
     if (settings_) session_.set_quality_setting(settings_->savequality);
@@ -312,6 +323,8 @@ std::optional<CommandState> ViewerPane::command_state(int id) {
         return s;
     case kCmdStopSlideShow: s.enabled = slides_.running(); return s;
     case kCmdViewerPlayAudio: s.enabled = image_ && image_->has_audio(); return s;
+    case kCmdViewerProperties:
+    case kCmdRecordAudio: s.enabled = image_ != nullptr; return s;
     default: break;
     }
     auto edit = session_.command_state(id);
@@ -320,6 +333,48 @@ std::optional<CommandState> ViewerPane::command_state(int id) {
     s.pressed = edit->pressed;
     s.checked = edit->pressed;
     return s;
+}
+
+// The audio dialog for the shown image (its device path, its audio, its
+// read-only state); after OK on a writable image the image's audio is
+// replaced, to be saved when the viewer lets go of the image.
+void ViewerPane::record_audio(bool record_at_once) {
+    if (!image_) return;
+    uint32_t attributes = 0;
+    p_filenode* file = image_->resolve_file();
+    const bool read_only = file && file->getfileattributes(&attributes) >= 0 && (attributes & 1u);
+    p_string path;
+    image_->locator().get(nullptr, nullptr, &path);
+    const std::vector<uint8_t>* audio = image_->audio();
+    std::vector<uint8_t> result;
+    if (!metadata::run_audio_dialog(this, std::u16string(path.view()), audio && !audio->empty() ? audio : nullptr,
+                                    record_at_once, read_only, result) ||
+        read_only)
+        return;
+    image_->set_audio(result.data(), result.size());
+    update();
+}
+
+// The record key belongs to the viewer while it has the focus: a press
+// opens the audio dialog recording at once (the dialog then holds the key,
+// so its release stops the recording).
+void ViewerPane::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    shell::record_key().claim(shell::kRecordKeyId, this, [this](bool down) {
+        if (!down || !image_) return;
+        uint32_t attributes = 0;
+        p_filenode* file = image_->resolve_file();
+        if (file && file->getfileattributes(&attributes) >= 0 && (attributes & 1u)) {
+            platform::show_message(this, qt(resources::kTextReadOnlyNoEdit), platform::MessageIcon::information);
+            return;
+        }
+        record_audio(true);
+    });
+}
+
+void ViewerPane::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    shell::record_key().release(shell::kRecordKeyId, this);
 }
 
 // ---- input ----

@@ -83,6 +83,8 @@ public:
     std::optional<CommandState> command_state(int id) override;
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent*) override;
     void paintEvent(QPaintEvent*) override;
     void timerEvent(QTimerEvent*) override;
@@ -106,6 +108,7 @@ private:
     void open_saved(const p_irl& locator) override;
     void forget(const p_irl& locator) override;
     decoding::ProgressWindow* progress_window() override;
+    void record_audio(bool record_at_once);
     bool levels_dialog(decoding::p_ImageSource& image, imaging::LevelsParams& params) override;
     bool resize_dialog(int width, int height, int& new_width, int& new_height) override;
     int transform_dialog(decoding::p_ImageSource& image) override;
