@@ -28,6 +28,7 @@ if [[ "${QELVIO_SCENARIO_INNER:-}" != 1 ]]; then
 fi
 
 source "$here/checks.sh"
+source "$here/scenario.sh"
 
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2> /dev/null; wait; rm -rf "$work"' EXIT
@@ -56,65 +57,6 @@ step() {  # step NAME: a step that failed ends the scenario
     [[ -f "$work/log1" ]] && { echo "--- first program's trace"; cat "$work/log1"; }
     [[ -f "$work/log2" ]] && { echo "--- second run's trace"; cat "$work/log2"; }
     finish "qelvio scenario"
-}
-
-# Waits until a shown window of the process has that name and prints its
-# id: the newest such window that still exists and is not the excluded one
-# (Qt may make and drop a window on the way).
-window_of() {  # window_of PID NAME [EXCLUDE]
-    local w candidate
-    for _ in $(seq 100); do
-        w=
-        for candidate in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2> /dev/null); do
-            [[ "$candidate" == "${3:-}" ]] && continue
-            xwininfo -id "$candidate" 2> /dev/null | grep -q IsViewable && w=$candidate
-        done
-        # Still there a moment later: the window the user sees.
-        if [[ -n "$w" ]]; then
-            sleep 0.3
-            xwininfo -id "$w" 2> /dev/null | grep -q IsViewable && { echo "$w"; return 0; }
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-gone() {  # gone WINDOW: true once the window is no longer shown
-    for _ in $(seq 50); do
-        xwininfo -id "$1" 2> /dev/null | grep -q IsViewable || return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-keys() {  # keys WINDOW KEY...: focus the window (there is no window manager), then type
-    local w=$1
-    shift
-    xdotool windowfocus --sync "$w" 2> /dev/null || xdotool windowfocus "$w"
-    # Type only once the window has the keyboard (a loaded machine is slow).
-    for _ in $(seq 50); do
-        [[ "$(xdotool getwindowfocus 2> /dev/null)" == "$w" ]] && break
-        sleep 0.1
-    done
-    sleep 0.2
-    xdotool key --delay 60 "$@"
-}
-
-wait_exit() {  # wait_exit PID: the exit status, or 124 after 15 s
-    for _ in $(seq 150); do
-        kill -0 "$1" 2> /dev/null || { wait "$1"; return $?; }
-        sleep 0.1
-    done
-    kill "$1"
-    return 124
-}
-
-shown() {  # shown LOG: waits until the trace says the window was shown
-    for _ in $(seq 100); do
-        grep -q "window shown" "$1" && return 0
-        sleep 0.1
-    done
-    return 1
 }
 
 colours() { convert "$1" -format %k info:; }

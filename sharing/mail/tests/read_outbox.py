@@ -7,6 +7,9 @@ import email.policy
 import os
 import sys
 
+# The lines carry the message's own texts: UTF-8 whatever the locale says.
+sys.stdout.reconfigure(encoding="utf-8")
+
 with open(sys.argv[1], "rb") as f:
     message = email.message_from_binary_file(f, policy=email.policy.default)
 defects = [f"{type(d).__name__}" for part in message.walk() for d in part.defects]
