@@ -1,5 +1,7 @@
 #include "browser/ui/folder_tree_pane.h"
 
+#include "browser/ui/local_folder.h"
+
 #include "browser/folder_tree_rules.h"
 #include "browser/ui/file_operations_ui.h"
 #include "platform/device_root.h"
@@ -74,12 +76,6 @@ protected:
 };
 
 // The local folder behind a node of the device store.
-QString local_folder(const p_filenode* folder) {
-    p_string path;
-    if (!folder || folder->getpath(path) < 0) return {};
-    return QString::fromStdString(platform::to_local_path(path.view()));
-}
-
 }  // namespace
 
 FolderTreePane::FolderTreePane(FrameCalls& frame, FileOperationsUi& operations, p_mcp& mcp, p_cachehooks& cache,

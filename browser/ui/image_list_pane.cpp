@@ -1,6 +1,7 @@
 #include "browser/ui/image_list_pane.h"
 
 #include "browser/ui/image_list_find.h"
+#include "browser/ui/local_folder.h"
 #include "browser/ui/properties_command.h"
 #include "find/ui/find_commands_ui.h"
 
@@ -10,10 +11,14 @@
 #include "browser/timing.h"
 #include "browser/ui/file_operations_ui.h"
 #include "browser/ui/image_list_drawing.h"
+#include "browser/ui/image_list_find.h"
 #include "browser/ui/lateness_probe.h"
+#include "browser/ui/local_folder.h"
+#include "browser/ui/properties_command.h"
 #include "browser/ui/report_view.h"
 #include "decoding/plugin_manager.h"
 #include "decoding/source/image_source.h"
+#include "find/ui/find_commands_ui.h"
 #include "platform/audio_player.h"
 #include "platform/debug_output.h"
 #include "platform/file_system.h"
@@ -22,8 +27,10 @@
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "thumbnails/p_thumbcache.h"
+#include "viewer/ui/jpeg_transform_dialog.h"
 
 #include <QApplication>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -88,7 +95,18 @@ ImageListPane::ImageListPane(FrameCalls& frame, shell::Settings& settings, thumb
             });
     // Timer 11: the file tree's notifications.
     notification_timer_.setInterval(kNotificationIntervalMs);
-    connect(&notification_timer_, &QTimer::timeout, this, &ImageListPane::take_notifications);
+    connect(&notification_timer_, &QTimer::timeout, this, [this] {
+        // Files other programs wrote or removed are found by listing the
+        // folder again, once per tick however many changes came.
+        if (disk_changed_) {
+            disk_changed_ = false;
+            refresh();
+        } else {
+            take_notifications();
+        }
+    });
+    // Changes made to the open folder by other programs.
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { disk_changed_ = true; });
     notification_timer_.start();
     // Timer 12: autoscroll while a rubber band is dragged.
     autoscroll_timer_.setInterval(kAutoscrollIntervalMs);
@@ -189,11 +207,18 @@ int ImageListPane::open(p_filenode* folder) {
     update();
     tree_ = folder->gettree();
     listener_ = tree_ ? tree_->addlistener() : -1;
+    watch_on_disk(folder);
     if (timing_enabled() && !all_thumbnails_marked_ && !probe_) {
         probe_ = new LatenessProbe(this);
         probe_->start();
     }
     return P_OK;
+}
+
+void ImageListPane::watch_on_disk(p_filenode* folder) {
+    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+    disk_changed_ = false;
+    if (QString local = local_folder(folder); !local.isEmpty()) watcher_.addPath(local);
 }
 
 void ImageListPane::show_list_control() {

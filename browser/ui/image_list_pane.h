@@ -19,6 +19,7 @@
 #include "shell/settings.h"
 
 #include <QElapsedTimer>
+#include <QFileSystemWatcher>
 #include <QTimer>
 #include <QWidget>
 
@@ -151,6 +152,8 @@ private:
     bool is_image_file(p_filenode* file) const;
     void show_list_control();
     void end_subscription();
+    // Watches the open folder on disk for other programs' changes.
+    void watch_on_disk(p_filenode* folder);
     // Whether the open folder or a folder above it left the tree.
     bool folder_removed() const;
     // Lets go of a removed folder and its items: the pane shows no folder.
@@ -204,6 +207,8 @@ private:
     QScrollBar* bar_ = nullptr;
     ReportView* report_ = nullptr;
     QTimer notification_timer_;
+    QFileSystemWatcher watcher_;
+    bool disk_changed_ = false;
     QTimer autoscroll_timer_;
     int autoscroll_speed_ = 0;
     QPoint last_pointer_;  // where the last move was, in the widget that took it

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <unordered_set>
 
 namespace fs = qelvio::platform;
 
@@ -132,6 +133,18 @@ int32_t p_devicefile::trackchildren() {
 
     auto entries = fs::list_folder(path.view(), mode == P_TRACK_FOLDERS);
     if (!entries) return p_lasterrorstatus();
+    // A listing again (a forced one) also lets go of the children the medium
+    // no longer has: another program removed or renamed them.
+    std::unordered_set<std::u16string_view> present;
+    for (const fs::FolderEntry& e : *entries) present.insert(e.name);
+    for (p_filenode* child : std::vector<p_filenode*>(self->getchildren())) {
+        if (mode == P_TRACK_FOLDERS && !child->isdirectory()) continue;
+        if (present.count(child->getname().view())) continue;
+        p_file* file = child->getfile();
+        p_string stale_name = child->getname();
+        send_removechild(stale_name);
+        delete file;
+    }
     for (const fs::FolderEntry& e : *entries) {
         if (e.attributes.hidden || e.attributes.system) continue;
         if (self->getexactchild(e.name.c_str(), false)) continue;

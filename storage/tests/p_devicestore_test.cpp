@@ -1,6 +1,7 @@
 // The device store over a scratch folder.
 #include "device_fixture.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -174,6 +175,35 @@ TEST_F(DeviceStore, TrackingANameGoneFromTheMediumTakesItsNodeOut) {
     // A name still on the medium is left alone.
     EXPECT_EQ(a->trackchild(u"kept"), P_OK);
     EXPECT_EQ(names(a), std::vector<std::string>{"kept"});
+}
+
+TEST_F(DeviceStore, ListingAgainLetsGoOfWhatTheMediumNoLongerHas) {
+    make_file("a/one.jpg");
+    make_file("a/two.jpg");
+    make_file("a/notes.txt");
+    make_folder("a/sub");
+    p_filenode* a = node(u"\\a");
+    ASSERT_EQ(a->settrack(P_TRACK_FILES, u"JPG", false), P_OK);
+    ASSERT_NE(a->getexactchild(u"notes.txt", true), nullptr);  // opened by name, not listed
+    auto sorted_names = [&] {
+        std::vector<std::string> n = names(a);
+        std::sort(n.begin(), n.end());
+        return n;
+    };
+    EXPECT_EQ(sorted_names(), (std::vector<std::string>{"notes.txt", "one.jpg", "sub", "two.jpg"}));
+    int slot = a->gettree()->addlistener();
+    std::filesystem::remove(root / "a/two.jpg");
+    make_file("a/three.jpg");
+    ASSERT_EQ(a->settrack(P_TRACK_FILES, u"JPG", true), P_OK);
+    EXPECT_EQ(sorted_names(), (std::vector<std::string>{"notes.txt", "one.jpg", "sub", "three.jpg"}));
+    p_fileevent e;
+    ASSERT_TRUE(a->gettree()->getevent(slot, &e));
+    EXPECT_EQ(e.kind, P_EVENT_REMOVECHILD);
+    EXPECT_EQ(e.other->getname().utf8(), "two.jpg");
+    // Folders only: files are not looked at, a vanished folder goes.
+    std::filesystem::remove(root / "a/sub");
+    ASSERT_EQ(a->settrack(P_TRACK_FOLDERS, nullptr, true), P_OK);
+    EXPECT_EQ(names(a), std::vector<std::string>{});
 }
 
 TEST_F(DeviceStore, ALinkToAFolderIsDeletedAsALink) {

@@ -197,6 +197,18 @@ TEST_F(GridPane, AddedFileAppearsSortedAfterTheDrain) {
     EXPECT_FALSE(QFile::exists(path("img05b.jpg")));
 }
 
+// Another program writes a file into the open folder and removes one: the
+// pane sees both on disk, without any call of this program.
+TEST_F(GridPane, FilesOtherProgramsWriteOrRemoveAppearAndGo) {
+    create_pane({240, 200});
+    make_jpeg("img05c.jpg", "green");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane->item_count() == 21; }, 5000));
+    EXPECT_EQ(pane->file_name(6), "img05c.jpg");
+    ASSERT_TRUE(QFile::remove(path("img03.jpg")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane->item_count() == 20; }, 5000));
+    EXPECT_EQ(pane->index_of("img03.jpg"), -1);
+}
+
 TEST_F(GridPane, CellColoursSelectedActiveAndInactive) {
     create_pane({240, 200});
     ASSERT_TRUE(wait_for_thumbnails());
