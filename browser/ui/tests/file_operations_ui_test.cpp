@@ -14,6 +14,7 @@
 #include "shell/dialog_settings.h"
 #include "shell/profile.h"
 #include "thumbnails/p_thumbcache.h"
+#include "platform/ui/tests/widget_checks.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -46,31 +47,8 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out) { *out << bytes.
 namespace qelvio::browser::testing {
 namespace {
 
-// Runs each action, in turn, on the next modal window that opens; what is
-// left unrun when the script object goes is reported.
-class ModalScript : public QObject {
-public:
-    explicit ModalScript(std::vector<std::function<void(QWidget*)>> actions) : actions_(std::move(actions)) {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal == last_ || next_ >= actions_.size()) return;
-            last_ = modal;
-            titles.push_back(modal->windowTitle());
-            actions_[next_++](modal);
-            last_ = nullptr;
-        });
-        timer_.start();
-    }
-    ~ModalScript() override { EXPECT_EQ(next_, actions_.size()) << "modal windows expected but not shown"; }
-    std::vector<QString> titles;
-
-private:
-    QTimer timer_;
-    std::vector<std::function<void(QWidget*)>> actions_;
-    std::size_t next_ = 0;
-    QWidget* last_ = nullptr;
-};
+using ui_testing::expect_unclipped;
+using ui_testing::ModalScript;
 
 std::function<void(QWidget*)> click(const char* name) {
     return [name](QWidget* modal) {
@@ -258,29 +236,6 @@ TEST_F(FileOperationsUiTest, RenameDialogForSeveralValidatesTheDigitsAndStoresTh
     EXPECT_EQ(shell::get_profile_int(u"renamedlg", u"namecount", 0), 2);
     EXPECT_EQ(shell::get_profile_string(u"renamedlg", u"name0", u""), u"party");
     EXPECT_EQ(shell::get_profile_string(u"renamedlg", u"name1", u""), u"Trip");
-}
-
-// Every shown control lies inside its dialog and has at least the room its
-// text needs. With QELVIO_SHOT_DIR set the dialogs are also saved there as
-// PNG files, to be looked at.
-void expect_unclipped(QWidget& dialog, const QString& shot) {
-    dialog.show();
-    QCoreApplication::processEvents();
-    for (QWidget* control : dialog.findChildren<QWidget*>()) {
-        if (!control->isVisible() || !(qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
-                                       qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control)))
-            continue;
-        // The combo box's own edit, and the spin button's arrows (no text).
-        if (qobject_cast<QComboBox*>(control->parentWidget())) continue;
-        if (auto* arrow = qobject_cast<QToolButton*>(control); arrow && arrow->text().isEmpty()) continue;
-        QRect inside(control->mapTo(&dialog, QPoint(0, 0)), control->size());
-        EXPECT_TRUE(dialog.rect().contains(inside)) << shot.toStdString() << " " << control->objectName().toStdString();
-        QSize needed = control->minimumSizeHint();
-        EXPECT_GE(control->width(), needed.width()) << shot.toStdString() << " " << control->objectName().toStdString();
-        EXPECT_GE(control->height(), needed.height()) << shot.toStdString() << " " << control->objectName().toStdString();
-    }
-    if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) dialog.grab().save(QDir(folder).filePath(shot + ".png"));
-    dialog.hide();
 }
 
 TEST_F(FileOperationsUiTest, DialogsShowEveryControlUnclipped) {

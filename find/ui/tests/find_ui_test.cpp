@@ -8,6 +8,7 @@
 
 #include "shell/command_line.h"
 #include "shell/profile.h"
+#include "platform/ui/tests/widget_checks.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,6 +33,9 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace qelvio::find {
 namespace {
+
+using ui_testing::expect_unclipped;
+using ui_testing::ModalScript;
 
 // The image list stand-in: a folder tree's listing with a selection.
 class ListStandIn : public FindList {
@@ -60,31 +64,6 @@ public:
     int reloads = 0;
 };
 
-// Runs each action, in turn, on the next modal window that opens.
-class ModalScript : public QObject {
-public:
-    explicit ModalScript(std::vector<std::function<void(QWidget*)>> actions) : actions_(std::move(actions)) {
-        timer_.setInterval(2);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal == last_ || next_ >= actions_.size()) return;
-            last_ = modal;
-            titles.push_back(modal->objectName());
-            actions_[next_++](modal);
-            last_ = nullptr;
-        });
-        timer_.start();
-    }
-    ~ModalScript() override { EXPECT_EQ(next_, actions_.size()) << "modal windows expected but not shown"; }
-    QStringList titles;
-
-private:
-    QTimer timer_;
-    std::vector<std::function<void(QWidget*)>> actions_;
-    std::size_t next_ = 0;
-    QWidget* last_ = nullptr;
-};
-
 struct Criteria {
     QString name, words;
     int size_mode = 0;
@@ -104,28 +83,6 @@ std::function<void(QWidget*)> fill(Criteria c) {
         modal->findChild<QCheckBox*>("c1119")->setChecked(c.subfolders);
         modal->findChild<QPushButton*>("c1")->click();
     };
-}
-
-// Every visible label, button, combo box and edit lies inside the dialog at
-// least at the size its text needs. With QELVIO_SHOT_DIR set the dialog is
-// also saved there as a PNG file, to be looked at.
-void expect_unclipped(QWidget& dialog, const QString& shot) {
-    dialog.show();
-    QCoreApplication::processEvents();
-    for (QWidget* control : dialog.findChildren<QWidget*>()) {
-        if (!control->isVisible() || !(qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
-                                       qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control)))
-            continue;
-        if (qobject_cast<QComboBox*>(control->parentWidget())) continue;  // the combo box's own edit
-        QRect inside(control->mapTo(&dialog, QPoint(0, 0)), control->size());
-        std::string what = shot.toStdString() + " " + control->objectName().toStdString();
-        EXPECT_TRUE(dialog.rect().contains(inside)) << what;
-        QSize needed = control->minimumSizeHint();
-        EXPECT_GE(control->width(), needed.width()) << what;
-        EXPECT_GE(control->height(), needed.height()) << what;
-    }
-    if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) dialog.grab().save(QDir(folder).filePath(shot + ".png"));
-    dialog.hide();
 }
 
 struct Answers : platform::UserQuestion {

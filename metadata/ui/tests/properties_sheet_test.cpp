@@ -4,7 +4,7 @@
 #include "metadata/ui/properties_sheet.h"
 #include "metadata/tests/camera_jpeg.h"
 #include "metadata/ui/audio_dialog.h"
-#include "metadata/ui/tests/unclipped.h"
+#include "platform/ui/tests/widget_checks.h"
 #include "platform/audio_device.h"
 #include "platform/file_system.h"
 #include "platform/tests/alsa_fixture.h"
@@ -32,6 +32,8 @@ namespace qp = qelvio::platform;
 using namespace camera_jpeg;
 
 namespace {
+
+using qelvio::ui_testing::expect_unclipped;
 
 // The overwrite prompt with a scripted answer.
 class ScriptedPrompt : public p_overwriteprompt {

@@ -10,6 +10,7 @@
 #include "shell/dialog_settings.h"
 #include "shell/profile.h"
 #include "shell/settings.h"
+#include "platform/ui/tests/widget_checks.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,28 +39,8 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 namespace qelvio::sharing {
 namespace {
 
-// Runs each action, in turn, on the next modal window that opens.
-class ModalScript : public QObject {
-public:
-    explicit ModalScript(std::vector<std::function<void(QWidget*)>> actions) : actions_(std::move(actions)) {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal == last_ || next_ >= actions_.size()) return;
-            last_ = modal;
-            actions_[next_++](modal);
-            last_ = nullptr;
-        });
-        timer_.start();
-    }
-    ~ModalScript() override { EXPECT_EQ(next_, actions_.size()) << "modal windows expected but not shown"; }
-
-private:
-    QTimer timer_;
-    std::vector<std::function<void(QWidget*)>> actions_;
-    std::size_t next_ = 0;
-    QWidget* last_ = nullptr;
-};
+using ui_testing::expect_unclipped;
+using ui_testing::ModalScript;
 
 // Fills dialog 187 and confirms it.
 std::function<void(QWidget*)> fill(QString to, int reduction) {
@@ -80,28 +61,6 @@ std::function<void(QWidget*)> answer(QMessageBox::StandardButton which, std::vec
         texts->push_back(box->text());
         box->button(which)->click();
     };
-}
-
-// Every visible label, button, combo box and edit lies inside the dialog at
-// least at the size its text needs. With QELVIO_SHOT_DIR set the dialog is
-// also saved there as a PNG file, to be looked at.
-void expect_unclipped(QWidget& dialog, const QString& shot) {
-    dialog.show();
-    QCoreApplication::processEvents();
-    for (QWidget* control : dialog.findChildren<QWidget*>()) {
-        if (!control->isVisible() || !(qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
-                                       qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control)))
-            continue;
-        if (qobject_cast<QComboBox*>(control->parentWidget())) continue;  // the combo box's own edit
-        QRect inside(control->mapTo(&dialog, QPoint(0, 0)), control->size());
-        std::string what = shot.toStdString() + " " + control->objectName().toStdString();
-        EXPECT_TRUE(dialog.rect().contains(inside)) << what;
-        QSize needed = control->minimumSizeHint();
-        EXPECT_GE(control->width(), needed.width()) << what;
-        EXPECT_GE(control->height(), needed.height()) << what;
-    }
-    if (const char* folder = std::getenv("QELVIO_SHOT_DIR")) dialog.grab().save(QDir(folder).filePath(shot + ".png"));
-    dialog.hide();
 }
 
 struct RecordedProgress : decoding::ProgressWindow {
