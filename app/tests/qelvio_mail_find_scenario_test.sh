@@ -50,7 +50,7 @@ export QELVIO_TIMING=1 QELVIO_DEVICE_ROOT=$work/device QELVIO_MAILDIR=$work/Mail
 export LSAN_OPTIONS="suppressions=$here/lsan_qt.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 # Camera photos with descriptions, in a folder with subfolders:
-#   Photos/         harbour_map (named, not described, so), IMG_0001, IMG_0002
+#   Photos/         harbour_map (the word in its name only), IMG_0001, IMG_0002
 #                   (1600 x 1200, the two sent), IMG_0003 ("Harbour at dawn")
 #   Photos/Archive  no match
 #   Photos/Boats    IMG_0101 ("Boats in the HARBOUR")
