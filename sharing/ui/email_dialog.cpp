@@ -49,15 +49,15 @@ EmailDialog::EmailDialog(const std::vector<std::u16string>& names, QWidget* pare
     to_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     to_label->setBuddy(to_);
     // The button that would open the recipients dialog is not shown: there
-    // are no contacts to choose from.
+    // are no contacts to choose from. It stays out of the layout, so the To
+    // field spans its column too and ends where the subject does.
     auto* to_button = new QPushButton(qt(resources::kEmailTo), this);
     to_button->setObjectName("c1073");
     to_button->setAutoDefault(false);
     to_button->setVisible(false);
     connect(to_button, &QPushButton::clicked, this, &EmailDialog::add_recipients);
     grid->addWidget(to_label, 0, 0);
-    grid->addWidget(to_, 0, 1);
-    grid->addWidget(to_button, 0, 2);
+    grid->addWidget(to_, 0, 1, 1, 2);
 
     auto* subject_label = new QLabel(qt(resources::kEmailSubject), this);
     subject_ = new QLineEdit(platform::string_text(kTextSubject), this);

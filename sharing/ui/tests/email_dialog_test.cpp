@@ -288,6 +288,13 @@ TEST_F(EmailUiTest, DialogsShowEveryControlUnclipped) {
     EmailDialog email({u"dsc00012.jpg", u"a rather long image name of a holiday.jpg", u"MyDsc.gif"}, &parent);
     email.findChild<QComboBox*>("c1068")->setEditText("Ann Example <ann@example.org>; bob@example.net");
     expect_unclipped(email, "dialog187");
+    // The To field ends where the subject does: the hidden recipients
+    // button leaves no gap after it.
+    auto right = [&email](const char* name) {
+        auto* control = email.findChild<QWidget*>(name);
+        return control->mapTo(&email, QPoint(control->width(), 0)).x();
+    };
+    EXPECT_EQ(right("c1068"), right("c1069"));
     RecipientsDialog none(&parent);
     expect_unclipped(none, "dialog189");
 }
