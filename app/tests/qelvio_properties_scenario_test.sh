@@ -185,13 +185,13 @@ wait_for 30 grep -q "image shown IMG_0042.jpg" "$work/log" || step "Enter shows 
 sleep 0.5
 xdotool windowfocus --sync "$main" 2> /dev/null
 sleep 0.3
-held=$(date +%s.%N)
 xdotool keydown XF86AudioRecord
+wait_for 20 grep -q opened "$work/mic.log" || { xdotool keyup XF86AudioRecord; step "the record key records at once"; }
+held=$(date +%s.%N)
 audio=$(window_of $pid "^Audio$" "$main") || { xdotool keyup XF86AudioRecord; step "the record key opens the audio dialog"; }
-wait_for 10 grep -q opened "$work/mic.log" || { xdotool keyup XF86AudioRecord; step "the audio dialog records at once"; }
 sleep 1.2
 shot 6-audio-recording
-# Let go of the key three seconds after it went down.
+# Let go of the key three seconds after the recording began.
 sleep "$(python3 -c "import time; print(max(0.0, $held + 3 - time.time()))")"
 xdotool keyup XF86AudioRecord
 # Releasing the key stops the recording: the device is closed.
@@ -208,8 +208,15 @@ shot 8-audio-played
 # viewer, letting go of the photo, writes the note into its file.
 click "$audio" 148 128
 gone "$audio" || step "OK closes the audio dialog"
+sleep 0.5
 keys "$main" Escape
-wait_for 30 has_note || step "Esc back to the browser writes the note"
+if ! wait_for 15 has_note; then
+    # Without a window manager the keyboard may still be on the closed
+    # dialog's window when the first Esc is typed.
+    echo "Esc typed again: the first one did not reach the viewer"
+    keys "$main" Escape
+    wait_for 30 has_note || step "Esc back to the browser writes the note"
+fi
 sleep 0.5
 shot 9-list-with-note
 
