@@ -8,11 +8,12 @@
 # file, and every other tag as before; the note is the tone the microphone
 # heard and what was played is the note. Each window leaves a screenshot.
 #
-# The sound device is ALSA's file plugin over its null device: what is
-# played lands in out.raw, and recording reads a named pipe into which a
-# small writer feeds a sox tone at the speed of a real microphone (the null
-# device itself keeps no time, so a plain file would give minutes of sound
-# for a key held three seconds).
+# The sound device is ALSA's file plugin over its null device, with named
+# pipes on both sides: recording reads a sox tone that a small writer feeds
+# at the speed of a real microphone, and what is played is taken at the
+# speed of a real loudspeaker into out.raw. (The null device itself keeps
+# no time, so a plain file would give minutes of sound for a key held three
+# seconds, and a note would play in an instant.)
 #
 # The program runs with a device root, so the folder tree shows only the
 # scenario's folder and the places on the screen are known: the window is
@@ -54,7 +55,7 @@ export LSAN_OPTIONS="suppressions=$here/lsan_qt.supp:print_suppressions=0${LSAN_
 # ---- the sound device ----
 cat > "$work/asound.conf" << CONF
 pcm.!default { type asym
-  playback.pcm { type file slave.pcm "null" file "$work/out.raw" format "raw" }
+  playback.pcm { type file slave.pcm "null" file "$work/speaker" format "raw" }
   capture.pcm { type file slave.pcm "null" file "/dev/null" infile "$work/mic" format "raw" } }
 CONF
 export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$work/asound.conf QELVIO_AUDIO_DEVICE=default
@@ -87,6 +88,37 @@ while True:
         pass
 PY
 touch "$work/mic.log"
+mkfifo "$work/speaker"
+# The loudspeaker: what the program plays, taken at the speed of a real one
+# (16000 bytes a second), into out.raw. The pipe holds a quarter of a
+# second, so the program cannot run ahead of it.
+python3 - "$work/speaker" "$work/out.raw" "$work/speaker.log" << 'PY' &
+import fcntl, os, sys, time
+log = open(sys.argv[3], "a", buffering=1)
+while True:
+    # Opened before the program opens it, so the pipe's size is set first.
+    pipe = os.open(sys.argv[1], os.O_RDONLY | os.O_NONBLOCK)
+    fcntl.fcntl(pipe, 1031, 4096)  # F_SETPIPE_SZ
+    start, taken = None, 0
+    with open(sys.argv[2], "ab", buffering=0) as out:
+        while True:
+            try:
+                chunk = os.read(pipe, 800)
+            except BlockingIOError:  # playing, nothing yet
+                time.sleep(0.005)
+                continue
+            if not chunk:  # no program yet, or it closed the device
+                if taken:
+                    break
+                time.sleep(0.01)
+                continue
+            start = start or time.monotonic()
+            out.write(chunk)
+            taken += len(chunk)
+            time.sleep(max(0.0, start + taken / 16000 - time.monotonic()))
+    os.close(pipe)
+    log.write("closed %d\n" % taken)
+PY
 
 # ---- the camera photo ----
 # Big-endian Exif as some cameras write it, with the camera's make and
@@ -199,11 +231,16 @@ wait_for 20 grep -q closed "$work/mic.log" || step "releasing the record key sto
 sleep 0.5
 shot 7-audio-recorded
 
-# Play (the third picture button) plays the note into out.raw.
+# Play (the third picture button) plays the note into out.raw; it takes
+# as long as the note lasts.
 click "$audio" 133 42
 wait_for 20 test -s "$work/out.raw" || step "Play plays the note"
+sleep 1.2
+shot 8-audio-playing
+# The user listens to the end: the program closes the device.
+wait_for 30 grep -q closed "$work/speaker.log" || step "the note plays to its end"
 sleep 0.5
-shot 8-audio-played
+shot 9-audio-played
 # OK (bottom right) takes the note; Esc returns to the browser, and the
 # viewer, letting go of the photo, writes the note into its file.
 click "$audio" 148 128
@@ -218,7 +255,7 @@ if ! wait_for 15 has_note; then
     wait_for 30 has_note || step "Esc back to the browser writes the note"
 fi
 sleep 0.5
-shot 9-list-with-note
+shot 10-list-with-note
 
 keys "$main" alt+f x
 wait_exit $pid
