@@ -3,10 +3,15 @@
 // goes down and, without auto-repeats, when it comes up again, so it can
 // record while the key is held. One window holds the claim at a time; a
 // later claim takes it over. User-interface thread only.
+//
+// A held key repeats; the window system does not always mark the repeats,
+// which then come as a release followed by a press with the same time. So
+// a release is told kRepeatGraceMs later, once no such press followed it.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -22,6 +27,9 @@ class RecordKey : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(bool down)>;
+    static constexpr int kRepeatGraceMs = 50;
+
+    RecordKey();
 
     // Claims the key for the window (and its children) under the number id.
     void claim(int id, QWidget* window, Handler handler);
@@ -36,6 +44,8 @@ private:
     QPointer<QWidget> window_;
     int id_ = 0;
     Handler handler_;
+    QTimer pending_release_;       // runs from a release until it is told
+    quint64 release_time_ = 0;     // that release's time
 };
 
 // The program's one binding.

@@ -253,6 +253,9 @@ TEST(RecordKey, HeldKeyReachesOnlyTheClaimingWindow) {
     QApplication::sendEvent(&viewer, &repeat);  // auto-repeat: no new start
     QTest::keyRelease(&viewer, static_cast<Qt::Key>(kRecordKey));
     QTest::keyPress(&other, static_cast<Qt::Key>(kRecordKey));  // not the claiming window
+    // The release is told once no repeat's press followed it.
+    EXPECT_EQ(seen, (std::vector<bool>{true}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() == 2; }));
     EXPECT_EQ(seen, (std::vector<bool>{true, false}));
     record_key().release(kRecordKeyId + 1, &viewer);  // another number: kept
     EXPECT_EQ(record_key().holder(), &viewer);
@@ -260,6 +263,42 @@ TEST(RecordKey, HeldKeyReachesOnlyTheClaimingWindow) {
     EXPECT_EQ(record_key().holder(), nullptr);
     QTest::keyPress(&viewer, static_cast<Qt::Key>(kRecordKey));
     EXPECT_EQ(seen.size(), 2u);
+}
+
+// A held key's repeats that come unmarked, as a release and a press with
+// the same time (X11 without detectable auto-repeat): the key stays down
+// until a release without such a press. A release and a later press are
+// two strokes.
+TEST(RecordKey, UnmarkedRepeatsOfAHeldKeyAreNoStrokes) {
+    QWidget viewer;
+    viewer.show();
+    std::vector<bool> seen;
+    record_key().claim(kRecordKeyId, &viewer, [&seen](bool down) { seen.push_back(down); });
+    auto send = [&viewer](QEvent::Type type, quint64 time) {
+        QKeyEvent key(type, kRecordKey, Qt::NoModifier);
+        key.setTimestamp(time);
+        QApplication::sendEvent(&viewer, &key);
+    };
+    send(QEvent::KeyPress, 1000);
+    for (quint64 time : {1660, 1700, 1740}) {
+        send(QEvent::KeyRelease, time);
+        send(QEvent::KeyPress, time);
+    }
+    QTest::qWait(RecordKey::kRepeatGraceMs + 50);
+    EXPECT_EQ(seen, (std::vector<bool>{true}));
+    send(QEvent::KeyRelease, 3000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() == 2; }));
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    // Let go and pressed again at once: both strokes are told, in order.
+    send(QEvent::KeyPress, 4000);
+    send(QEvent::KeyRelease, 4100);
+    send(QEvent::KeyPress, 4120);
+    EXPECT_EQ(seen, (std::vector<bool>{true, false, true, false, true}));
+    // A release waiting when the claim goes is nobody's.
+    send(QEvent::KeyRelease, 5000);
+    record_key().release(kRecordKeyId, &viewer);
+    QTest::qWait(RecordKey::kRepeatGraceMs + 50);
+    EXPECT_EQ(seen.size(), 5u);
 }
 
 }  // namespace
