@@ -25,29 +25,11 @@ shots=${3:-}
 here=$(dirname "$(realpath "$0")")
 reader=$here/../../sharing/mail/tests/read_outbox.py
 
-if [[ "${QELVIO_SCENARIO_INNER:-}" != 1 ]]; then
-    for tool in xvfb-run xdotool import xwininfo exiftool identify python3; do
-        if ! command -v "$tool" > /dev/null; then
-            echo "qelvio mail and find scenario: $tool is not installed (scripts/setup.sh installs it); skipped"
-            exit 77
-        fi
-    done
-    export QELVIO_SCENARIO_INNER=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
-fi
-
-source "$here/checks.sh"
 source "$here/scenario.sh"
+run_under_xvfb "qelvio mail and find scenario" "exiftool identify python3" "$0" "$@"
 
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2> /dev/null; wait; rm -rf "$work"' EXIT
-shots=${shots:-$work/shots}
-mkdir -p "$shots"
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QELVIO_CONFIG_DIR QT_QPA_PLATFORM
-export QELVIO_TIMING=1 QELVIO_DEVICE_ROOT=$work/device QELVIO_MAILDIR=$work/Maildir EMAIL=tester@example.org
-export LSAN_OPTIONS="suppressions=$here/lsan_qt.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+scenario_folders "$shots"
+export QELVIO_DEVICE_ROOT=$work/device QELVIO_MAILDIR=$work/Maildir EMAIL=tester@example.org
 
 # Camera photos with descriptions, in a folder with subfolders:
 #   Photos/         harbour_map (the word in its name only), IMG_0001, IMG_0002

@@ -1,6 +1,43 @@
 # What the qelvio scenario scripts share, on a virtual X server without a
-# window manager: finding the program's windows, typing into them, waiting
-# for them to go and for the program to end. Source it after checks.sh.
+# window manager: starting under it, a private work folder, finding the
+# program's windows, typing into them, waiting for them to go and for the
+# program to end. Source it first, then call run_under_xvfb and
+# scenario_folders.
+
+scenario_here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
+source "$scenario_here/checks.sh"
+
+# Runs the calling script again under a virtual X server (once); exits 77
+# (skipped) when a tool it needs is not installed.
+run_under_xvfb() {  # run_under_xvfb NAME "EXTRA-TOOL..." SCRIPT ARGS...
+    [[ "${QELVIO_SCENARIO_INNER:-}" == 1 ]] && return 0
+    local name=$1 tool
+    for tool in xvfb-run xdotool import xwininfo $2; do
+        if ! command -v "$tool" > /dev/null; then
+            echo "$name: $tool is not installed (scripts/setup.sh installs it); skipped"
+            exit 77
+        fi
+    done
+    shift 2
+    export QELVIO_SCENARIO_INNER=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$@"
+}
+
+# A private work folder, removed at exit with every program the script
+# started; private runtime, configuration, cache and data folders; the
+# timing trace on. Sets work and shots (the given folder, or one in work).
+scenario_folders() {  # scenario_folders [SHOT-FOLDER]
+    work=$(mktemp -d)
+    trap 'kill $(jobs -p) 2> /dev/null; wait; rm -rf "$work"' EXIT
+    shots=${1:-$work/shots}
+    mkdir -p "$shots"
+    export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    unset QELVIO_CONFIG_DIR QELVIO_DEVICE_ROOT QT_QPA_PLATFORM
+    export QELVIO_TIMING=1
+    # In the ASan build: leaks of the system's libraries are not the program's.
+    export LSAN_OPTIONS="suppressions=$scenario_here/lsan_qt.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
 
 # Waits until a shown window of the process has that name and prints its
 # id: the newest such window that still exists and is not the excluded one
