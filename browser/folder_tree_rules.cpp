@@ -1,6 +1,7 @@
 #include "browser/folder_tree_rules.h"
 
 #include "platform/file_system.h"
+#include "platform/path_utils.h"
 #include "platform/text.h"
 #include "platform/user_question.h"
 #include "resources/browser_texts.h"
@@ -11,18 +12,6 @@
 
 namespace qelvio::browser {
 namespace {
-
-std::vector<std::u16string_view> split_path(std::u16string_view path) {
-    std::vector<std::u16string_view> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos) end = path.size();
-        if (end > start) names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
 
 // The device path of a node of the store "file" (its source has the empty
 // location, so the node's path is the device path); false for other stores.
@@ -102,7 +91,7 @@ std::vector<p_filenode*> walk_path(p_filenode* root, std::u16string_view path,
     if (!root) return walked;
     walked.push_back(root);
     p_filenode* current = root;
-    for (std::u16string_view name : split_path(path)) {
+    for (std::u16string_view name : platform::split_path(path)) {
         expand_folder(current);
         if (take_in) take_in();
         std::u16string terminated(name);

@@ -37,6 +37,18 @@ void join_path(std::u16string& buffer, std::u16string_view folder, std::u16strin
     buffer = std::move(out);
 }
 
+std::vector<std::u16string_view> split_path(std::u16string_view path) {
+    std::vector<std::u16string_view> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos) end = path.size();
+        if (end > start) names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
 std::unique_ptr<char16_t[]> duplicate_text(const char16_t* text) {
     if (!text) return nullptr;
     std::size_t n = std::char_traits<char16_t>::length(text);

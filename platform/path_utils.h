@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qelvio::platform {
 
@@ -23,6 +24,9 @@ std::u16string name_part(std::u16string_view path);
 // backslash when a name follows (a trailing backslash is removed when the
 // name is empty), and one leading backslash of the name is skipped.
 void join_path(std::u16string& buffer, std::u16string_view folder, std::u16string_view name);
+
+// The non-empty names of a backslash path, in order (views into path).
+std::vector<std::u16string_view> split_path(std::u16string_view path);
 
 // A terminated copy of a terminated text in a new allocation; null for null.
 std::unique_ptr<char16_t[]> duplicate_text(const char16_t* text);

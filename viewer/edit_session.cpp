@@ -88,6 +88,10 @@ bool EditSession::may_let_go() {
         }
     }
     host_.repaint();
+    return save_changes();
+}
+
+bool EditSession::save_changes() {
     BusyScope busy(host_);
     decoding::SaveContext context;
     context.quality_setting = quality_setting_;
@@ -318,19 +322,7 @@ void EditSession::save() {
     // Any pending change is written: pixels, and the audio or properties
     // changed alongside them.
     if (image_->changes() != 0) {
-        BusyScope busy(host_);
-        decoding::SaveContext context;
-        context.quality_setting = quality_setting_;
-        context.question = host_.save_question();
-        context.prompt = host_.overwrite_prompt();
-        context.forget = [this](const p_irl& locator) { host_.forget(locator); };
-        int status = decoding::save_image(*image_, context);
-        busy.end();
-        if (status == P_CANCELLED) return;
-        if (status < 0) {
-            tell_status(r::kStringCantBeSaved, status);
-            return;
-        }
+        if (!save_changes()) return;
         image_->release(decoding::kReleaseAllButThumbnail);
     }
     leave();

@@ -108,6 +108,9 @@ private:
     template <typename Operation>
     void apply(Operation operation, bool refit);
     bool read_only() const;
+    // Writes the image's changes into its file under the busy indicator;
+    // false when the user cancelled or the save failed (then told).
+    bool save_changes();
     // Back to viewing: selection and tool reset, mode 2 under the busy
     // indicator, then the viewing layout.
     void leave();

@@ -42,17 +42,7 @@ exiftool -q -overwrite_original -Make=Canon -Model="Canon EOS D30" -ImageDescrip
 smallest=$(ls -S -r "$photos" | head -2 | tr '\n' ' ')
 check "the two smallest photos" "IMG_0001.jpg IMG_0002.jpg " "$smallest"
 
-list_x=407 pane_y=50  # the image list's corner in the window
-cell() {  # cell N: the middle of thumbnail cell N of the grid's first row
-    echo $((list_x + 4 + $1 * 72 + 36)) $((pane_y + 4 + 42))
-}
-
-step() {  # step NAME: a step that failed ends the scenario
-    fail "$1"
-    echo "--- the program's trace"
-    cat "$work/log"
-    finish "qelvio browser scenario"
-}
+scenario_logs=("$work/log")
 
 shot() { import -window root "$shots/browser-$1.png"; }
 

@@ -57,17 +57,7 @@ photo Boats/Wall/IMG_0202.jpg 640x480 "Gulls"
 photo Zoo/IMG_0301.jpg 640x480 "Penguins"
 (cd "$photos" && find . -type f -exec md5sum {} + | sort) > "$work/photos.md5"
 
-list_x=407 pane_y=50  # the image list's corner in the window
-cell() {  # cell N: the middle of thumbnail cell N of the grid's first row
-    echo $((list_x + 4 + $1 * 72 + 36)) $((pane_y + 4 + 42))
-}
-
-step() {  # step NAME: a step that failed ends the scenario
-    fail "$1"
-    echo "--- the program's trace"
-    cat "$work/log"
-    finish "qelvio mail and find scenario"
-}
+scenario_logs=("$work/log")
 
 shot() { import -window root "$shots/mailfind-$1.png"; }
 

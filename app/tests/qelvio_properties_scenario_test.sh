@@ -132,14 +132,7 @@ tags_before=$(other_tags "$work/original.jpg")
 check "the photo has its camera tags" "NIKON|COOLPIX 5700|MM|160x120" \
     "$(exiftool -s3 -Make "$photo")|$(exiftool -s3 -Model "$photo")|$(exiftool -s3 -n -ExifByteOrder "$photo")|$(exiftool -b -ThumbnailImage "$photo" | identify -format %wx%h -)"
 
-step() {  # step NAME: a step that failed ends the scenario
-    fail "$1"
-    echo "--- the program's trace"
-    cat "$work/log"
-    echo "--- the microphone"
-    cat "$work/mic.log"
-    finish "qelvio properties scenario"
-}
+scenario_logs=("$work/log" "$work/mic.log")
 
 shot() { import -window root "$shots/properties-$1.png"; }
 

@@ -10,6 +10,7 @@ source "$scenario_here/checks.sh"
 # Runs the calling script again under a virtual X server (once); exits 77
 # (skipped) when a tool it needs is not installed.
 run_under_xvfb() {  # run_under_xvfb NAME "EXTRA-TOOL..." SCRIPT ARGS...
+    scenario_name=$1
     [[ "${QELVIO_SCENARIO_INNER:-}" == 1 ]] && return 0
     local name=$1 tool
     for tool in xvfb-run xdotool import xwininfo $2; do
@@ -37,6 +38,25 @@ scenario_folders() {  # scenario_folders [SHOT-FOLDER]
     export QELVIO_TIMING=1
     # In the ASan build: leaks of the system's libraries are not the program's.
     export LSAN_OPTIONS="suppressions=$scenario_here/lsan_qt.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+
+# The files step shows when a step fails (the program's traces).
+scenario_logs=()
+
+step() {  # step NAME: a step that failed ends the scenario
+    fail "$1"
+    local log
+    for log in "${scenario_logs[@]}"; do
+        [[ -f "$log" ]] && { echo "--- $(basename "$log")"; cat "$log"; }
+    done
+    finish "$scenario_name"
+}
+
+# Where the image list is with the window at the screen's corner (800 x 560,
+# no window manager): its corner in the window, and its grid's first row.
+list_x=407 pane_y=50
+cell() {  # cell N: the middle of thumbnail cell N of the grid's first row
+    echo $((list_x + 4 + $1 * 72 + 36)) $((pane_y + 4 + 42))
 }
 
 # Waits until a shown window of the process has that name and prints its

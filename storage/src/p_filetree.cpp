@@ -1,6 +1,7 @@
 #include "qelvio/p_filetree.h"
 
 #include "qelvio/p_mcp.h"
+#include "platform/path_utils.h"
 
 #include <algorithm>
 
@@ -11,19 +12,6 @@ bool same_name_ignoring_case(std::u16string_view a, std::u16string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (qelvio::text::fold_case(a[i]) != qelvio::text::fold_case(b[i])) return false;
     return true;
-}
-
-// The non-empty names of a backslash path.
-std::vector<std::u16string_view> split_path(std::u16string_view path) {
-    std::vector<std::u16string_view> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos) end = path.size();
-        if (end > start) names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
 }
 
 std::u16string_view view_of(const char16_t* text) {
@@ -72,7 +60,7 @@ p_filenode* p_filenode::findchild(std::u16string_view child_name) const {
 }
 
 p_filenode* p_filenode::getchild(const char16_t* path, bool track) {
-    std::vector<std::u16string_view> names = split_path(view_of(path));
+    std::vector<std::u16string_view> names = qelvio::platform::split_path(view_of(path));
     if (names.empty()) return nullptr;
     p_filenode* current = this;
     for (std::u16string_view child_name : names) {
