@@ -2,14 +2,18 @@
 
 namespace qelvio::metadata {
 
+bool fits_annotation_text(std::u16string_view text) {
+    for (char16_t c : text)
+        if (c > 0xFF) return false;
+    return true;
+}
+
 bool apply_annotation_text(ExifTagList& list, std::uint16_t tag, std::u16string_view text) {
+    if (!fits_annotation_text(text)) return false;
     ExifTag* existing = list.find(tag);
     if (text.empty()) return existing && list.remove(tag) != 0;
-    // What the entry will hold: the low 8 bits of each unit.
-    std::u16string stored;
-    for (char16_t c : text) stored += static_cast<char16_t>(c & 0xFF);
-    if (existing && existing->type() == kExifAscii && existing->count() == stored.size() + 1 &&
-        existing->text() == stored)
+    if (existing && existing->type() == kExifAscii && existing->count() == text.size() + 1 &&
+        existing->text() == text)
         return false;
     // A fresh entry, so that the count is exactly the new text's: setting
     // the text into the old entry would keep a longer old count and, after

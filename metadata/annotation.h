@@ -12,10 +12,14 @@ inline constexpr std::uint16_t kTagImageDescription = 270;
 inline constexpr std::uint16_t kTagArtist = 315;
 inline constexpr std::uint16_t kTagCopyright = 33432;
 
+// The entries hold 8-bit text (ISO 8859-1): true when every character of
+// the text is one of those.
+bool fits_annotation_text(std::u16string_view text);
+
 // Applies an edited annotation text as the properties dialog does: an empty
 // text removes the tag, a changed text replaces the stored one (as 8-bit
-// text), a new text becomes a new ASCII entry. Returns true when the list
-// changed.
+// text), a new text becomes a new ASCII entry. A text that does not fit
+// changes nothing. Returns true when the list changed.
 bool apply_annotation_text(ExifTagList& list, std::uint16_t tag, std::u16string_view text);
 
 // The list as it is written into a JPEG file: a copy of the entries, plus

@@ -167,9 +167,14 @@ int ExifTag::set_text(std::string_view text) {
 }
 
 int ExifTag::set_text(std::u16string_view text) {
+    // The entry holds 8-bit characters: a character beyond them is refused
+    // rather than stored as some other character.
     std::string narrow;
     narrow.reserve(text.size());
-    for (char16_t c : text) narrow += static_cast<char>(c & 0xFF);
+    for (char16_t c : text) {
+        if (c > 0xFF) return 0;
+        narrow += static_cast<char>(c);
+    }
     return set_text(std::string_view(narrow));
 }
 

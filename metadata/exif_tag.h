@@ -93,7 +93,8 @@ public:
     int set_bytes(const void* data, std::int64_t count);
     // BYTE, ASCII, SBYTE: the 8-bit text with its terminating zero.
     int set_text(std::string_view text);
-    // The same from 16-bit text, keeping the low 8 bits of each unit.
+    // The same from 16-bit text; 0 (nothing changed) when a character is
+    // beyond U+00FF, which 8-bit text cannot hold.
     int set_text(std::u16string_view text);
     // SHORT, SSHORT; LONG, SLONG (zero-extended).
     int set_16bit(std::uint32_t index, std::uint16_t value);

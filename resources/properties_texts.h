@@ -28,6 +28,11 @@ inline constexpr const char16_t* kAnnotationDescription = u"Image Description:";
 inline constexpr const char16_t* kAnnotationArtist = u"Artist:";                  // 1062
 inline constexpr const char16_t* kAnnotationCopyright = u"Copyright:";            // 1063
 inline constexpr const char16_t* kAnnotationAudio = u"Audio...";                  // 1052
+// The image keeps its annotations as 8-bit (ISO 8859-1) text; %1 is the
+// first character typed that it cannot hold.
+inline constexpr const char16_t* kAnnotationUnsupported =
+    u"The annotation can hold only Western European (Latin-1) characters. "
+    u"Please replace the character \u201c%1\u201d.";
 
 // The Metadata page.
 inline constexpr const char16_t* kMetadataCaption = u"Metadata";

@@ -49,6 +49,13 @@ int run_annotate(const Args& args) {
         std::fputs(usage, stderr);
         return 2;
     }
+    for (int k = 0; k < 3; ++k) {
+        if (texts[k] && !metadata::fits_annotation_text(text::to_utf16(*texts[k]))) {
+            std::fprintf(stderr, "qelvio-cli annotate: %s holds a character outside ISO 8859-1, "
+                                 "which the image's annotations cannot keep; nothing was changed\n", options[k]);
+            return 2;
+        }
+    }
     ImageSession session;
     decoding::p_ImageSource* image = session.image(file, "annotate");
     if (!image) return 1;

@@ -46,6 +46,14 @@ check "validates" "Validate                        : OK" \
     "$(exiftool -q -q -validate -warning -error -a "$work/pics/p1.jpg")"
 "$cli" annotate "$work/pics/p1.jpg" --artist ""
 check "an empty text removes the tag" "" "$(exiftool -s3 -Artist "$work/pics/p1.jpg")"
+# The annotations hold 8-bit text: a character beyond it is refused, the file
+# untouched; a Latin-1 letter is stored as its one byte.
+cp "$work/pics/p1.jpg" "$work/p1.before"
+check "a text the annotations cannot hold is refused" "2" \
+    "$("$cli" annotate "$work/pics/p1.jpg" --artist "Łucja" 2>/dev/null; echo $?)"
+check "the refused file is unchanged" "same" "$(cmp -s "$work/p1.before" "$work/pics/p1.jpg" && echo same || echo differs)"
+"$cli" annotate "$work/pics/p1.jpg" --artist "Müller"
+check "a Latin-1 letter is one byte" "Müller" "$(exiftool -charset exif=latin -s3 -Artist "$work/pics/p1.jpg")"
 
 head -c 100000 /dev/urandom > "$work/note.raw"
 sox -t raw -r 8000 -e signed -b 16 -c 1 "$work/note.raw" "$work/note.wav"

@@ -131,19 +131,21 @@ TEST(ExifTag, ValuesRoundTrip) {
 TEST(ExifTag, TextAndBytes) {
     ExifTag t;
     ASSERT_TRUE(t.set_shape(270, kExifAscii, 1));
-    ASSERT_TRUE(t.set_text(std::u16string_view(u"Caf\u00e9 \u0141")));
+    ASSERT_TRUE(t.set_text(std::u16string_view(u"Caf\u00e9 L")));
     EXPECT_EQ(t.count(), 7u);  // six characters and the terminating zero
     std::uint8_t b;
     ASSERT_TRUE(t.get_byte(3, b));
     EXPECT_EQ(b, 0xE9);
-    ASSERT_TRUE(t.get_byte(5, b));
-    EXPECT_EQ(b, 0x41);  // low 8 bits of U+0141
-    EXPECT_EQ(t.text(), u"Caf\u00e9 A");
+    EXPECT_EQ(t.text(), u"Caf\u00e9 L");
+    // A character 8-bit text cannot hold is refused, not cut to its low byte
+    // (U+0141 would become "A").
+    EXPECT_EQ(t.set_text(std::u16string_view(u"\u0141odz")), 0);
+    EXPECT_EQ(t.text(), u"Caf\u00e9 L");
 
     // -1 keeps the count; a smaller count copies only that much.
     ASSERT_TRUE(t.set_bytes("XY", 2));
     EXPECT_EQ(t.count(), 7u);
-    EXPECT_EQ(t.text(), u"XYf\u00e9 A");
+    EXPECT_EQ(t.text(), u"XYf\u00e9 L");
     ASSERT_TRUE(t.set_bytes("abcdefg", -1));
     EXPECT_EQ(t.text(), u"abcdefg");
 

@@ -25,6 +25,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qelvio::metadata {
 namespace {
 
@@ -318,7 +320,23 @@ void PropertiesSheet::apply_annotation_page() {
     if (staged_audio_) image_.set_audio(staged_audio_->empty() ? nullptr : staged_audio_->data(), staged_audio_->size());
 }
 
+bool PropertiesSheet::annotation_texts_fit() {
+    if (read_only_) return true;
+    for (const QString& text : {description_->toPlainText(), artist_->currentText(), copyright_->currentText()}) {
+        auto unsupported = std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; });
+        if (unsupported == text.end()) continue;
+        // A character outside the 16-bit range is shown whole.
+        int at = static_cast<int>(unsupported - text.begin());
+        QString character = unsupported->isHighSurrogate() ? text.mid(at, 2) : QString(*unsupported);
+        tabs_->setCurrentIndex(kPageAnnotation);
+        message(txt(resources::kAnnotationUnsupported).arg(character), platform::MessageIcon::exclamation);
+        return false;
+    }
+    return true;
+}
+
 void PropertiesSheet::accept() {
+    if (!annotation_texts_fit()) return;
     if (!apply_rename()) {
         tabs_->setCurrentIndex(kPageGeneral);
         return;

@@ -85,6 +85,9 @@ private:
     void toggle_read_only();
     void open_audio();
     bool apply_rename();
+    // False, after saying which character, when a typed annotation text
+    // holds a character the image's 8-bit annotations cannot keep.
+    bool annotation_texts_fit();
     void apply_annotation_page();
     void message(const QString& text, platform::MessageIcon icon);
 

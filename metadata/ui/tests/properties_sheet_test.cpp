@@ -332,6 +332,31 @@ TEST_F(PropertiesSheetTest, AnnotationEditsAreSavedIntoTheFile) {
     EXPECT_EQ(control<QComboBox>(*next, "annotation", 1062)->currentText(), "");
 }
 
+// The annotations hold 8-bit text: a character beyond it is named and the
+// sheet stays open, rather than another character being saved in its place.
+TEST_F(PropertiesSheetTest, TextTheAnnotationsCannotHoldIsRefusedAndNothingIsWritten) {
+    ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
+    const Bytes before = read_file(local("cam.jpg"));
+    qd::p_ImageSource image(irl(u"\\cam.jpg"));
+    auto sheet = open(image, qm::kPageGeneral);
+    control<QComboBox>(*sheet, "annotation", 1062)->setEditText(QString::fromUtf8("Łucja Nowak"));
+    ok(*sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->findChild<QTabWidget*>()->currentIndex(), qm::kPageAnnotation);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], QString::fromUtf8("The annotation can hold only Western European (Latin-1) characters. "
+                                             "Please replace the character \u201cŁ\u201d."));
+
+    // Latin-1 letters are kept as they are.
+    control<QComboBox>(*sheet, "annotation", 1062)->setEditText(QString::fromUtf8("Lucja Müller"));
+    ok(*sheet);
+    ASSERT_EQ(sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(read_file(local("cam.jpg")), before);  // nothing is written before the save
+    EXPECT_EQ(qm::save_properties(nullptr, image, context), 0);
+    EXPECT_EQ(command_output("exiftool -charset exif=latin -s -s -s -Artist " + in_quotes(local("cam.jpg"))),
+              "Lucja M\xC3\xBCller\n");
+}
+
 TEST_F(PropertiesSheetTest, ReadOnlyImageAppliesNoAnnotationEditAndTheToggleWritesTheAttribute) {
     ASSERT_TRUE(make_camera_jpeg(local("cam.jpg"), "II"));
     std::filesystem::permissions(root / "cam.jpg", std::filesystem::perms::owner_write |
