@@ -74,13 +74,18 @@ TEST_F(FrameFixture, DownKeyStepsOnceWithin250msAndReadsAhead) {
     p_string name;
     viewer->prefetched()->locator().getfile(&name);
     EXPECT_EQ(name.utf8(), "b.bmp");
-    EXPECT_EQ(viewer->prefetched()->mode(), decoding::kModeViewing);
+    // Decoded on the image's worker, kept once its message has come.
     decoding::p_ImageSource* ahead = viewer->prefetched();
+    for (int i = 0; i < 500 && !ahead->whole_image(); ++i) QTest::qWait(10);
+    const imaging::Dib* bitmap = ahead->whole_image();
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_FALSE(ahead->decode_running());
 
     QTest::keyClick(viewer, Qt::Key_Down);
     QTest::keyClick(viewer, Qt::Key_Down);
     EXPECT_EQ(frame->shown_index(), 1);
-    EXPECT_EQ(viewer->image(), ahead);  // taken over
+    EXPECT_EQ(viewer->image(), ahead);  // taken over, not decoded again
+    EXPECT_EQ(ahead->whole_image(), bitmap);
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
     QTest::keyClick(viewer, Qt::Key_Down);
     EXPECT_EQ(frame->shown_index(), 2);
