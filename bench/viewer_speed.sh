@@ -11,7 +11,8 @@
 #   3. the Levels dialog on a 4000 x 3000 image: the time from a key on the
 #      focused slider to the preview repainted, per change.
 #
-# usage: bench/viewer_speed.sh QELVIO
+# usage: bench/viewer_speed.sh QELVIO [TRACE-FOLDER]
+#   the program's traces are copied into TRACE-FOLDER when given.
 set -euo pipefail
 if [[ "${QELVIO_BENCH_INNER:-}" != 1 ]]; then
     for tool in xvfb-run xdotool cjpeg cc; do
@@ -23,7 +24,14 @@ fi
 qelvio=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2> /dev/null; wait; rm -rf "$work"' EXIT
+keep=${2:+$(realpath "$2")}
+finish() {
+    kill $(jobs -p) 2> /dev/null || true
+    wait || true
+    [[ -z "$keep" ]] || cp "$work"/trace.* "$keep"/
+    rm -rf "$work"
+}
+trap finish EXIT
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset QELVIO_CONFIG_DIR QELVIO_DEVICE_ROOT QT_QPA_PLATFORM
@@ -71,12 +79,13 @@ open_first() {  # the first cell of the list, then Enter: the viewer
     wait_count "viewer image drawn" 1
 }
 stop() { kill "$pid" 2> /dev/null || true; wait "$pid" 2> /dev/null || true; }
-# The time from each mark A to the first mark B after it.
+# The time from each mark A to the first mark B after it (patterns).
 pairs() {  # pairs A B
-    awk -v a="$1" -v b="$2" 'index($0, "qelvio-timing: ") != 1 {next}
-        index($0, " " a) && !open {t = $2; open = 1; next}
-        index($0, " " b) && open {printf "%.1f\n", $2 - t; open = 0}' "$trace"
+    awk -v a=" $1" -v b=" $2" 'index($0, "qelvio-timing: ") != 1 {next}
+        $0 ~ a && !open {t = $2; open = 1; next}
+        $0 ~ b && open {printf "%.1f\n", $2 - t; open = 0}' "$trace"
 }
+painted() { awk -v k="$1" '$3 == "viewer" && $4 == "painted" && $6 == k {print $5}' "$trace"; }
 stats() {  # min / median / max of numbers on stdin
     sort -n | awk '{v[NR] = $1} END {if (!NR) {print "none"; exit}
         printf "min %.1f  median %.1f  max %.1f  (%d)\n", v[1], (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[NR], NR}'
@@ -95,8 +104,9 @@ for n in 1 2 3 4 5; do
     xdotool key Down
     wait_count "viewer image drawn" $((n + 1))
 done
-# Down at once (the read-ahead still running), then Up (not read ahead).
-sleep 0.4
+# Down as soon as the key limit (250 ms) allows, perhaps while the
+# read-ahead still runs; then Up (not read ahead).
+sleep 0.26
 xdotool key Down
 wait_count "viewer image drawn" 7
 sleep 1.5
@@ -126,9 +136,9 @@ xdotool key alt+v
 sleep 0.5
 xdotool key 1
 wait_count "viewer visible tiles drawn" 1 60 || true
-printf '   1:1, command -> first tile drawn           %s\n' "$(pairs "viewer zoom command" "viewer painted .* tile" | head -1)"
+printf '   1:1, command -> first tile drawn           %s\n' "$(pairs "viewer zoom command" "viewer painted [0-9.]+ tile" | head -1)"
 printf '   1:1, command -> all visible tiles drawn    %s\n' "$(pairs "viewer zoom command" "viewer visible tiles drawn" | head -1)"
-printf '   paint of a tile that arrived               %s\n' "$(awk '/ viewer painted [0-9.]+ tile/ {print $5}' "$trace" | stats)"
+printf '   paint of a tile that arrived               %s\n' "$(painted tile | stats)"
 # Pan: right and down by 300 pixels in small steps, then back over the
 # tiles just decoded; only the way back is counted.
 sleep 1
@@ -138,13 +148,13 @@ for i in $(seq 1 30); do xdotool mousemove --window "$main" $((x - i * 10)) $((y
 xdotool mouseup 1
 wait_count "viewer visible tiles drawn" 2 60 || true
 sleep 1
-before=$(count "viewer painted")
+before=$(painted view | wc -l)
 xdotool mousemove --window "$main" $((x - 300)) $((y - 150)) mousedown 1
 for i in $(seq 1 30); do xdotool mousemove --window "$main" $((x - 300 + i * 10)) $((y - 150 + i * 5)); sleep 0.03; done
 xdotool mouseup 1
 sleep 1
 printf '   pan over decoded tiles, paint per frame    %s\n' \
-    "$(awk '/ viewer painted [0-9.]+ view/ {print $5}' "$trace" | tail -n +$((before + 1)) | stats)"
+    "$(painted view | tail -n +$((before + 1)) | stats)"
 hwm=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
 # The tile budget: twice the screen's bytes (browser/frame_logic.cpp).
 budget=$(( 1024 * 768 * 3 * 2 / 1024 ))

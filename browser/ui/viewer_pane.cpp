@@ -170,6 +170,8 @@ void ViewerPane::read_ahead() {
 
 void ViewerPane::finish_read_ahead() {
     prefetch_->finish_decode();
+    // A message from an earlier read-ahead of the image, abandoned since.
+    if (prefetch_->decode_running()) return;
     if (prefetch_->whole_image()) {
         timing_mark("viewer read ahead");
         return;
