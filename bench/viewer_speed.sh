@@ -12,7 +12,8 @@
 #      focused slider to the preview repainted, per change.
 #
 # usage: bench/viewer_speed.sh QELVIO [TRACE-FOLDER]
-#   the program's traces are copied into TRACE-FOLDER when given.
+#   the program's traces, and screenshots of the 1:1 view and the Levels
+#   dialog, are kept in TRACE-FOLDER when given.
 set -euo pipefail
 if [[ "${QELVIO_BENCH_INNER:-}" != 1 ]]; then
     for tool in xvfb-run xdotool cjpeg cc; do
@@ -78,6 +79,7 @@ open_first() {  # the first cell of the list, then Enter: the viewer
     xdotool key Return
     wait_count "viewer image drawn" 1
 }
+shot() { [[ -z "$keep" ]] || import -window root "$keep/$1.png"; }
 stop() { kill "$pid" 2> /dev/null || true; wait "$pid" 2> /dev/null || true; }
 # The time from each mark A to the first mark B after it (patterns).
 pairs() {  # pairs A B
@@ -136,6 +138,7 @@ xdotool key alt+v
 sleep 0.5
 xdotool key 1
 wait_count "viewer visible tiles drawn" 1 60 || true
+shot huge-1to1
 printf '   1:1, command -> first tile drawn           %s\n' "$(pairs "viewer zoom command" "viewer painted [0-9.]+ tile" | head -1)"
 printf '   1:1, command -> all visible tiles drawn    %s\n' "$(pairs "viewer zoom command" "viewer visible tiles drawn" | head -1)"
 printf '   paint of a tile that arrived               %s\n' "$(painted tile | stats)"
@@ -177,6 +180,7 @@ sleep 1
 xdotool windowfocus --sync "$levels" 2> /dev/null || true
 sleep 0.3
 for _ in $(seq 10); do xdotool key Right; sleep 0.2; done
+shot levels
 for _ in $(seq 5); do xdotool key Prior; sleep 0.2; done
 xdotool key Tab
 sleep 0.2

@@ -128,15 +128,14 @@ public:
     // would choose, telling `window` when done; after finish_decode() a
     // later set_mode(kModeViewing) finds the bitmap ready. 0 when started,
     // already running, or when the bitmap is already there (no message
-    // then), -13 while
-    // another decode runs, -14 once the image proved undecodable, -3 when
-    // it cannot be opened, -100 without its facts. Setting thumbnail mode
-    // stops it.
+    // then); -13 while another decode runs, -14 once the image proved
+    // undecodable, -3 when it cannot be opened, -100 without its facts.
+    // Setting thumbnail mode stops it.
     int read_ahead(platform::MessageTarget* window);
     int mode() const { return currentmode; }
     // Starts a decode (kRequestWholeImage or kRequestThumbnail, scale in
     // thousandths). Without a window it runs here and its result is kept at
-    // once; a thumbnail with a window runs on the worker. -13 while another
+    // once; with a window it runs on the worker. -13 while another
     // decode runs, -14 once the image proved undecodable, -3 when the image
     // cannot be opened.
     int decode(int kind, int scale, platform::MessageTarget* window, int option = 0);
