@@ -193,4 +193,5 @@ awk 'index($0, "qelvio-timing: ") != 1 {next}
     / levels preview repainted/ {r = $2}
     END {if (k && r) printf "%.1f\n", r - k}' "$trace" > "$work/levels"
 printf '3. Levels preview on 4000x3000, slider key -> preview repainted  %s\n' "$(stats < "$work/levels")"
+printf '   per change: %s\n' "$(tr '\n' ' ' < "$work/levels")"
 stop
