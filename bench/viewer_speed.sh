@@ -2,14 +2,16 @@
 # The viewer's speed under a virtual X server, from the program's timing
 # trace (QELVIO_TIMING=1) while xdotool drives it as a user would:
 #   1. a folder of 4000 x 3000 JPEGs: the Down key to the next image drawn,
-#      when it was read ahead, when its read-ahead was still running, and
-#      when it was not read ahead (Up, against the direction of travel);
+#      when it was read ahead, when its read-ahead was still running (rare:
+#      the 250 ms key limit mostly leaves it time to end), and when it was
+#      not read ahead (Up, against the direction of travel);
 #   2. a 100-megapixel baseline JPEG: opened fitted, then 1:1 (View menu):
 #      the first tile and all visible tiles drawn; the paint time of each
 #      frame while panning over decoded tiles; the peak resident memory
 #      (VmHWM) against the tile budget plus 200 MB;
-#   3. the Levels dialog on a 4000 x 3000 image: the time from a key on the
-#      focused slider to the preview repainted, per change.
+#   3. the Levels dialog on a 4000 x 3000 image being edited (Ctrl+E, then
+#      Ctrl+L): the time from a key on the focused slider to the preview
+#      repainted, per change.
 #
 # usage: bench/viewer_speed.sh QELVIO [TRACE-FOLDER]
 #   the program's traces, and screenshots of the 1:1 view and the Levels
