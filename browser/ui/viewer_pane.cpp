@@ -3,6 +3,8 @@
 #include "browser/ui/busy_window.h"
 #include "browser/ui/progress_window.h"
 #include "browser/ui/properties_command.h"
+#include "browser/ui/viewer_trace.h"
+#include "browser/timing.h"
 #include "metadata/ui/audio_dialog.h"
 #include "resources/viewer_texts.h"
 #include "shell/ui/record_key.h"
@@ -33,6 +35,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace qelvio::browser {
 namespace {
@@ -109,8 +112,16 @@ ViewerPane::~ViewerPane() {
 bool ViewerPane::show_image(decoding::p_ImageSource* image) {
     if (image != image_) drop_image();
     if (!image) return false;
+    if (timing_enabled()) {
+        const char* how = image != prefetch_             ? "decoding"
+                          : image->decode_running()      ? "waiting for the read-ahead"
+                          : image->whole_image()         ? "read ahead"
+                                                         : "decoding";
+        timing_mark("viewer showing", how);
+        trace_drawn_ = true;
+    }
     if (image == prefetch_) {
-        prefetch_ = nullptr;  // taken over
+        prefetch_ = nullptr;  // taken over; a read-ahead still running is waited for
         prefetch_index_ = -1;
     }
     if (image->set_mode(decoding::kModeViewing) < 0 || !image->whole_image()) {
@@ -150,13 +161,24 @@ void ViewerPane::read_ahead() {
     if (locator.isempty()) return;
     decoding::p_ImageSource* ahead = cache_->getimage(locator);
     if (!ahead || ahead == image_) return;
-    // A read-ahead that fails is simply not used.
-    if (ahead->set_mode(decoding::kModeViewing) < 0) {
-        ahead->set_mode(decoding::kModeThumbnail);
-        return;
-    }
+    // Decoded on the image's worker (message 2258 when done); a read-ahead
+    // that fails is simply not used.
+    if (ahead->read_ahead(&messages_) < 0) return;
     prefetch_ = ahead;
     prefetch_index_ = next;
+}
+
+void ViewerPane::finish_read_ahead() {
+    prefetch_->finish_decode();
+    // A message from an earlier read-ahead of the image, abandoned since.
+    if (prefetch_->decode_running()) return;
+    if (prefetch_->whole_image()) {
+        timing_mark("viewer read ahead");
+        return;
+    }
+    prefetch_->set_mode(decoding::kModeThumbnail);
+    prefetch_ = nullptr;
+    prefetch_index_ = -1;
 }
 
 void ViewerPane::play_audio() {
@@ -269,6 +291,8 @@ void ViewerPane::place_overlay() {
 // ---- commands ----
 
 bool ViewerPane::handle_command(int id) {
+    if (id == kCmdZoomFull || id == kCmdZoomIn || id == kCmdZoomOut || id == kCmdFitToScreen)
+        timing_mark("viewer zoom command", std::to_string(id).c_str());
     switch (id) {
     case kCmdReturnToBrowser: return_to_browser(); return true;
     case kCmdFullScreen: frame_.request_full_screen(true); return true;
@@ -428,6 +452,7 @@ void ViewerPane::keyPressEvent(QKeyEvent* event) {
     int direction = event->key() == Qt::Key_Up ? -1 : event->key() == Qt::Key_Down ? 1 : 0;
     if (direction == 0) return QWidget::keyPressEvent(event);
     event->accept();
+    timing_mark("viewer key");
     if (!view_.accept_key()) return;  // within 250 ms of the last one
     step(direction);
 }
@@ -450,7 +475,7 @@ bool ViewerPane::event(QEvent* event) {
         auto* source = reinterpret_cast<decoding::p_ImageSource*>(message->first());
         int kind = static_cast<int>(message->second());
         if (source != image_ || !image_) {
-            if (source && (source == prefetch_)) source->finish_decode();
+            if (source && source == prefetch_) finish_read_ahead();
             return true;
         }
         image_->finish_decode();
@@ -468,6 +493,7 @@ bool ViewerPane::event(QEvent* event) {
 }
 
 void ViewerPane::paintEvent(QPaintEvent*) {
+    TracedSpan span;
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     if (!image_ || !image_->whole_image()) return;
@@ -477,6 +503,7 @@ void ViewerPane::paintEvent(QPaintEvent*) {
     last_origin_ = {at.left, at.top};
     last_part_ = part;
     image_->draw(target, last_origin_, &part, -1, tile_paint_);
+    const bool tile_arrived = tile_paint_;
     tile_paint_ = false;
     if (image_->tiled() && !image_->decode_running()) image_->next_tile(&messages_);
     if (view_.has_selection()) {
@@ -486,6 +513,11 @@ void ViewerPane::paintEvent(QPaintEvent*) {
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(s.left, s.top, s.right - s.left - 1, s.bottom - s.top - 1));
     }
+    span.report("viewer painted", tile_arrived ? "tile" : "view");
+    if (trace_drawn_) timing_mark("viewer image drawn");
+    trace_drawn_ = false;
+    // The last visible tile has come when no further one was started.
+    if (tile_arrived && !image_->decode_running()) timing_mark("viewer visible tiles drawn");
 }
 
 // ---- editing's host ----
@@ -565,6 +597,7 @@ void ViewerPane::reactivate() {
 
 bool ViewerPane::levels_dialog(decoding::p_ImageSource& image, imaging::LevelsParams& params) {
     viewer::LevelsDialog dialog(image, this);
+    trace_levels_preview(dialog);
     if (run_modal(dialog) != QDialog::Accepted) return false;
     params = dialog.params();
     return true;

@@ -118,6 +118,9 @@ private:
     void apply(const viewer::Outcome& outcome);
     void drop_image();
     void read_ahead();
+    // Keeps the image read ahead once its decode ends; one that failed is
+    // let go.
+    void finish_read_ahead();
     void place_overlay();
     // Asks the pending-changes question; leaves the editing layout when the
     // image may go.
@@ -140,6 +143,7 @@ private:
     viewer::DibRect last_part_{0, 0, 0, 0};
     decoding::DrawPoint last_origin_{0, 0};
     bool tile_paint_ = false;
+    bool trace_drawn_ = false;  // the timing trace marks the next paint
     QTimer rest_timer_;
     QLabel* marker_;
     bool full_screen_ = false;

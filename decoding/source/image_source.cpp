@@ -282,7 +282,7 @@ int p_ImageSource::start_decode(int kind, int scale, platform::MessageTarget* wi
         request.target_height = kThumbnailSide;
     }
 
-    if ((kind == kRequestThumbnail || is_tile) && window) {
+    if (window) {
         state = kStateRunning;
         try {
             worker = std::thread([this] { run_decode(); });
@@ -352,6 +352,12 @@ void p_ImageSource::finish_decode() {
     state = kStateIdle;
     if (opened_for_decode && !keeps_file_open()) close();
     opened_for_decode = false;
+}
+
+void p_ImageSource::wait_for_decode() {
+    if (state.load() == kStateIdle) return;
+    if (worker.joinable()) worker.join();
+    finish_decode();
 }
 
 void p_ImageSource::stop_worker() {
@@ -433,6 +439,33 @@ void p_ImageSource::release(uint32_t kinds) {
     if (kinds & kReleaseTagList) tags.reset();
 }
 
+int p_ImageSource::fitting_scale(int mode) const {
+    const uint64_t limit = mode == kModeViewing ? limits.viewing : limits.editing;
+    for (int scale : {1000, 500, 250}) {
+        uint64_t w = static_cast<uint64_t>(scale) * page.facts.width / 1000;
+        uint64_t h = static_cast<uint64_t>(scale) * page.facts.height / 1000;
+        if (w * h * page.facts.bits_per_sample * page.facts.samples_per_pixel / 8 <= limit) return scale;
+    }
+    return 125;
+}
+
+bool p_ImageSource::tiles_possible() const {
+    // Tiles need a format that decodes regions and a baseline file.
+    return entry && (entry->flags & kFormatRegionDecoding) && (info.flags & kImageBaseline);
+}
+
+int p_ImageSource::read_ahead(platform::MessageTarget* window) {
+    if (state.load() != kStateIdle) finish_decode();
+    if (state.load() == kStateRunning) return requestkind == kRequestWholeImage ? P_OK : P_IMAGE_BUSY;
+    if (hard_failure) return P_INVALID_FORMAT;
+    if (!ensure_facts()) return P_FAILED;
+    const int scale = fitting_scale(kModeViewing);
+    if (wholebitmap && wholescale >= scale) return P_OK;
+    // As viewing decodes it: with the region index when tiles will be drawn.
+    tiling = tiles_possible() && scale < 1000;
+    return start_decode(kRequestWholeImage, scale, window, 0);
+}
+
 int p_ImageSource::set_mode(int new_mode) {
     if (new_mode != kModeViewing && tiles) tiles->clear_queue();
     if (new_mode == kModeNothing || new_mode == kModeThumbnail) {
@@ -443,23 +476,20 @@ int p_ImageSource::set_mode(int new_mode) {
         return P_OK;
     }
     if (new_mode != kModeViewing && new_mode != kModeEditing) return P_FAILED;
+    wait_for_decode();
     if (!ensure_facts()) return P_FAILED;
     bool was_editing = currentmode == kModeEditing;
     currentmode = new_mode;
     if (new_mode == kModeViewing) {
-        // Tiles need a format that decodes regions and a baseline file.
-        tiling = entry && (entry->flags & kFormatRegionDecoding) && (info.flags & kImageBaseline);
+        tiling = tiles_possible();
     } else {
         release(kReleaseTiles);
         tiling = false;
     }
     if (!(wholebitmap && wholescale >= 1000)) {
-        uint64_t limit = new_mode == kModeViewing ? limits.viewing : limits.editing;
+        const int largest = fitting_scale(new_mode);
         for (int scale : {1000, 500, 250, 125}) {
-            uint64_t w = static_cast<uint64_t>(scale) * page.facts.width / 1000;
-            uint64_t h = static_cast<uint64_t>(scale) * page.facts.height / 1000;
-            uint64_t estimate = w * h * page.facts.bits_per_sample * page.facts.samples_per_pixel / 8;
-            if (scale != 125 && estimate > limit) continue;
+            if (scale > largest) continue;
             if (wholebitmap && wholescale >= scale && !(was_editing && new_mode == kModeViewing)) continue;
             release(kReleaseWholeImage);
             if (decode(kRequestWholeImage, scale, nullptr) == P_OK && wholebitmap) break;

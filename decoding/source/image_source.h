@@ -4,8 +4,9 @@
 // a whole-image bitmap at the largest scale memory allows, the Exif tag list
 // and the audio annotation. The thumbnail cache owns one per path.
 //
-// Threading: every operation is called on the owner's thread. A thumbnail
-// request with a window runs on one worker thread of the object; the worker
+// Threading: every operation is called on the owner's thread. A request
+// with a window (a thumbnail, a tile, or the whole image read ahead for
+// viewing) runs on one worker thread of the object; the worker
 // runs only the decoding step and reports by posting message 2258 (first
 // parameter the object, second the request kind) to the window, whose
 // owner then calls finish_decode(). At most one decode runs at a time.
@@ -119,12 +120,22 @@ public:
 
     // ---- decoding ----
     // Keeps the decoded data a mode needs: 0 or -100 when no whole-image
-    // bitmap could be decoded for modes 2 and 3.
+    // bitmap could be decoded for modes 2 and 3. A decode still running on
+    // the worker is waited for and kept first (a read-ahead is not started
+    // again).
     int set_mode(int mode);
+    // Starts decoding the whole image on the worker at the scale viewing
+    // would choose, telling `window` when done; after finish_decode() a
+    // later set_mode(kModeViewing) finds the bitmap ready. 0 when started,
+    // already running, or when the bitmap is already there (no message
+    // then); -13 while another decode runs, -14 once the image proved
+    // undecodable, -3 when it cannot be opened, -100 without its facts.
+    // Setting thumbnail mode stops it.
+    int read_ahead(platform::MessageTarget* window);
     int mode() const { return currentmode; }
     // Starts a decode (kRequestWholeImage or kRequestThumbnail, scale in
     // thousandths). Without a window it runs here and its result is kept at
-    // once; a thumbnail with a window runs on the worker. -13 while another
+    // once; with a window it runs on the worker. -13 while another
     // decode runs, -14 once the image proved undecodable, -3 when the image
     // cannot be opened.
     int decode(int kind, int scale, platform::MessageTarget* window, int option = 0);
@@ -233,6 +244,13 @@ private:
     int start_decode(int kind, int scale, platform::MessageTarget* window, int option);
     void run_decode();
     void stop_worker();
+    // Waits for a decode running on the worker and keeps its result.
+    void wait_for_decode();
+    // The largest whole-image scale (1000, 500, 250; 125 at least) whose
+    // bitmap fits the memory limit of a mode.
+    int fitting_scale(int mode) const;
+    // Whether viewing draws this image in tiles.
+    bool tiles_possible() const;
     static int keep_going(std::intptr_t user, int done, int total);
     void finish_tile(int number);
     bool keeps_file_open() const { return tiling && currentmode == kModeViewing; }

@@ -74,13 +74,18 @@ TEST_F(FrameFixture, DownKeyStepsOnceWithin250msAndReadsAhead) {
     p_string name;
     viewer->prefetched()->locator().getfile(&name);
     EXPECT_EQ(name.utf8(), "b.bmp");
-    EXPECT_EQ(viewer->prefetched()->mode(), decoding::kModeViewing);
+    // Decoded on the image's worker, kept once its message has come.
     decoding::p_ImageSource* ahead = viewer->prefetched();
+    for (int i = 0; i < 500 && !ahead->whole_image(); ++i) QTest::qWait(10);
+    const imaging::Dib* bitmap = ahead->whole_image();
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_FALSE(ahead->decode_running());
 
     QTest::keyClick(viewer, Qt::Key_Down);
     QTest::keyClick(viewer, Qt::Key_Down);
     EXPECT_EQ(frame->shown_index(), 1);
-    EXPECT_EQ(viewer->image(), ahead);  // taken over
+    EXPECT_EQ(viewer->image(), ahead);  // taken over, not decoded again
+    EXPECT_EQ(ahead->whole_image(), bitmap);
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
     QTest::keyClick(viewer, Qt::Key_Down);
     EXPECT_EQ(frame->shown_index(), 2);
@@ -90,6 +95,37 @@ TEST_F(FrameFixture, DownKeyStepsOnceWithin250msAndReadsAhead) {
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
     QTest::keyClick(viewer, Qt::Key_Up);
     EXPECT_EQ(frame->shown_index(), 1);
+}
+
+TEST_F(FrameFixture, AReadAheadThatFailsIsNotUsed) {
+    // The next image's header reads but its second scan is damaged, so only
+    // its decode on the worker finds out.
+    QDir d(dir.path());
+    QFile::remove(d.filePath("b.bmp"));
+    const std::string progressive = d.filePath("b.jpg").toStdString();
+    ASSERT_EQ(std::system(("convert -size 400x300 xc:green -attenuate 0.2 +noise Uniform -interlace JPEG '" +
+                           progressive + "'").c_str()), 0);
+    QFile file(d.filePath("b.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype second = bytes.indexOf("\xFF\xDA", bytes.indexOf("\xFF\xDA") + 2);
+    ASSERT_GT(second, 0);
+    bytes[second + 5 + 2 * static_cast<uint8_t>(bytes[second + 4])] = 70;  // spectral start past 63
+    ASSERT_TRUE(file.seek(0));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    QCoreApplication::processEvents();
+    decoding::p_ImageSource* ahead = viewer->prefetched();
+    ASSERT_NE(ahead, nullptr);
+    for (int i = 0; i < 500 && viewer->prefetched(); ++i) QTest::qWait(10);
+    EXPECT_EQ(viewer->prefetched(), nullptr);
+    EXPECT_EQ(ahead->whole_image(), nullptr);
+    EXPECT_FALSE(ahead->decode_running());
+    EXPECT_EQ(frame->shown_index(), 0);
 }
 
 TEST_F(FrameFixture, StopEditingAfterARotationAsksAndNoKeepsTheFile) {

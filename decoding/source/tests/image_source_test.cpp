@@ -6,6 +6,9 @@
 #include "storage/tests/device_fixture.h"
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace qd = qelvio::decoding;
@@ -221,6 +224,148 @@ TEST_F(ImageSource, AudioIsReadAndAdpcmBecomesPcm) {
     EXPECT_FALSE(image.has_audio());
     EXPECT_EQ(image.audio(), nullptr);
     EXPECT_EQ(image.changes(), qd::kChangedAudio);
+}
+
+// Reading the next image ahead for viewing: the whole image decodes on the
+// worker at the viewing scale, and viewing then uses that bitmap. Each test
+// puts a differently coloured file in place once the read-ahead has begun
+// (the decode keeps its own mapping of the first one): what viewing shows
+// tells whether it used the read-ahead or decoded the file a second time.
+class ReadAhead : public ImageSource {
+protected:
+    // A noisy picture of one colour, slow enough to decode that a check
+    // right after the start finds the decode still running.
+    void make_photo(const char* colour, const char* name, const char* size = "1024x768") {
+        convert(std::string("-size ") + size + " xc:" + colour + " -attenuate 0.15 +noise Uniform -quality 92",
+                name);
+    }
+    // Puts another file in the image's place the way a save does.
+    void replace_with(const char* colour, const char* size = "1024x768") {
+        make_photo(colour, "next.jpg", size);
+        std::filesystem::rename(root / "next.jpg", root / "photo.jpg");
+    }
+    static bool reddish(const qi::Dib& dib) {
+        auto bgr = top_left(dib);
+        return bgr[2] > 150 && bgr[0] < 100;
+    }
+    // Limits that make viewing keep a 4000 x 3000 image at full size.
+    static constexpr qd::ImageSourceLimits kRoomy{40000000, 104857600, 2000000};
+    qelvio::platform::MessageQueue window;
+};
+
+TEST_F(ReadAhead, ReadyAfterFinishAndUsedByViewing) {
+    make_photo("red", "photo.jpg");
+    qd::p_ImageSource image(irl(u"\\photo.jpg"));
+    ASSERT_EQ(image.read_ahead(&window), P_OK);
+    auto message = window.take();
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->number, qd::kMessageDecodeDone);
+    EXPECT_EQ(message->first, reinterpret_cast<std::intptr_t>(&image));
+    EXPECT_EQ(message->second, qd::kRequestWholeImage);
+    image.finish_decode();
+    ASSERT_NE(image.whole_image(), nullptr);
+    // The scale viewing chooses: 1024 x 768 x 3 bytes is over the 768000 limit.
+    EXPECT_EQ(image.whole_image_scale(), 500);
+    EXPECT_EQ(image.whole_image_size().width, 512);
+    EXPECT_EQ(image.mode(), qd::kModeNothing);  // the mode is the viewer's to set
+    // Nothing to do a second time.
+    EXPECT_EQ(image.read_ahead(&window), P_OK);
+    EXPECT_FALSE(image.decode_running());
+
+    replace_with("blue");
+    const qi::Dib* ahead = image.whole_image();
+    ASSERT_EQ(image.set_mode(qd::kModeViewing), P_OK);
+    EXPECT_EQ(image.whole_image(), ahead);
+    EXPECT_TRUE(reddish(*image.whole_image()));
+    // Drawn in tiles like any viewed baseline JPEG below full size: the
+    // read-ahead recorded the region index.
+    EXPECT_TRUE(image.tiled());
+    EXPECT_TRUE(image.has_region_index());
+    EXPECT_FALSE(window.take(std::chrono::milliseconds(50)));
+}
+
+TEST_F(ReadAhead, ViewingWaitsForTheRunningDecode) {
+    make_photo("red", "photo.jpg", "4000x3000");
+    qd::p_ImageSource image(irl(u"\\photo.jpg"), kRoomy);
+    ASSERT_EQ(image.read_ahead(&window), P_OK);
+    ASSERT_TRUE(image.decode_running());
+    EXPECT_EQ(image.read_ahead(&window), P_OK);  // already on its way
+    replace_with("blue", "4000x3000");
+
+    ASSERT_EQ(image.set_mode(qd::kModeViewing), P_OK);
+    EXPECT_FALSE(image.decode_running());
+    ASSERT_NE(image.whole_image(), nullptr);
+    EXPECT_EQ(image.whole_image_scale(), 1000);
+    EXPECT_EQ(image.whole_image_size().width, 4000);
+    EXPECT_TRUE(reddish(*image.whole_image()));
+    // The worker's message still comes; finishing again changes nothing.
+    auto message = window.take();
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->second, qd::kRequestWholeImage);
+    const qi::Dib* shown = image.whole_image();
+    image.finish_decode();
+    EXPECT_EQ(image.whole_image(), shown);
+    EXPECT_FALSE(window.take(std::chrono::milliseconds(50)));
+}
+
+TEST_F(ReadAhead, AbandonedWhileRunningStopsCleanly) {
+    make_photo("red", "photo.jpg", "4000x3000");
+    {
+        qd::p_ImageSource image(irl(u"\\photo.jpg"), kRoomy);
+        ASSERT_EQ(image.read_ahead(&window), P_OK);
+        ASSERT_TRUE(image.decode_running());
+        ASSERT_EQ(image.set_mode(qd::kModeThumbnail), P_OK);
+        EXPECT_FALSE(image.decode_running());
+        EXPECT_EQ(image.whole_image(), nullptr);
+        // A cancelled decode tells nobody.
+        EXPECT_FALSE(window.take(std::chrono::milliseconds(200)));
+        // Read ahead again later: it starts afresh and completes.
+        ASSERT_EQ(image.read_ahead(&window), P_OK);
+        ASSERT_TRUE(window.take());
+        image.finish_decode();
+        ASSERT_NE(image.whole_image(), nullptr);
+        EXPECT_EQ(image.whole_image_size().width, 4000);
+    }
+    // The object goes away in the middle of a read-ahead.
+    {
+        qd::p_ImageSource image(irl(u"\\photo.jpg"), kRoomy);
+        ASSERT_EQ(image.read_ahead(&window), P_OK);
+        ASSERT_TRUE(image.decode_running());
+    }
+    EXPECT_FALSE(window.take(std::chrono::milliseconds(200)));
+}
+
+TEST_F(ReadAhead, FailingFilesGiveNoBitmap) {
+    make_file("text.jpg", "this is not an image at all");
+    qd::p_ImageSource text(irl(u"\\text.jpg"));
+    EXPECT_LT(text.read_ahead(&window), 0);
+    EXPECT_FALSE(text.decode_running());
+    EXPECT_FALSE(window.take(std::chrono::milliseconds(50)));
+
+    // A progressive file whose second scan is damaged: the header reads, the
+    // picture does not.
+    convert("-size 800x600 xc:red -attenuate 0.15 +noise Uniform -interlace JPEG -quality 90", "whole.jpg");
+    std::string bytes;
+    {
+        std::ifstream in(root / "whole.jpg", std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string sos("\xFF\xDA", 2);
+    std::size_t second = bytes.find(sos, bytes.find(sos) + 2);
+    ASSERT_NE(second, std::string::npos);
+    const auto components = static_cast<std::size_t>(static_cast<uint8_t>(bytes[second + 4]));
+    bytes[second + 5 + 2 * components] = 70;  // a spectral start past the 64 coefficients
+    make_file("damaged.jpg", bytes);
+    qd::p_ImageSource damaged(irl(u"\\damaged.jpg"));
+    ASSERT_EQ(damaged.read_ahead(&window), P_OK);
+    auto message = window.take();
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->second, qd::kRequestWholeImage);
+    damaged.finish_decode();
+    EXPECT_FALSE(damaged.decode_running());
+    EXPECT_EQ(damaged.whole_image(), nullptr);
+    EXPECT_EQ(damaged.set_mode(qd::kModeViewing), P_FAILED);
+    EXPECT_EQ(damaged.whole_image(), nullptr);
 }
 
 }  // namespace
