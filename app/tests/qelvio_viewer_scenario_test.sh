@@ -35,18 +35,18 @@ export QELVIO_DEVICE_ROOT=$work/device
 # different colour each) with the camera's Exif and a thumbnail of the
 # picture in IFD1, as cameras write them.
 photos=$QELVIO_DEVICE_ROOT/Photos
-mkdir -p "$photos"
+mkdir -p "$photos" "$work/thumbs"
 for n in 1 2 3; do
     photo=$photos/IMG_000$n.jpg
     convert -size 1600x1200 radial-gradient:"rgb(250,$((150 + n * 30)),$((90 + n * 40)))-rgb(70,$((140 - n * 20)),160)" \
         \( -size 1600x1200 gradient:white-gray55 \) -compose multiply -composite \
         -fill "rgb(30,$((n * 60)),40)" -draw "rectangle 200,850 520,1100" -quality 90 "$photo"
-    convert "$photo" -resize 160x120 -quality 75 "$work/thumb$n.jpg"
-    exiftool -q -overwrite_original -Make=Canon -Model="Canon PowerShot G5" -Orientation#=1 \
-        -DateTimeOriginal="2004:05:0$n 10:1$n:00" -ExposureTime=1/125 -FNumber=4.0 -ISO=50 \
-        -GPSLatitude=48.8584 -GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E \
-        "-ThumbnailImage<=$work/thumb$n.jpg" "$photo"
+    convert "$photo" -resize 160x120 -quality 75 "$work/thumbs/IMG_000$n.jpg"
 done
+exiftool -q -overwrite_original -Make=Canon -Model="Canon PowerShot G5" -Orientation#=1 \
+    -DateTimeOriginal="2004:05:01 10:12:00" -ExposureTime=1/125 -FNumber=4.0 -ISO=50 \
+    -GPSLatitude=48.8584 -GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E \
+    "-ThumbnailImage<=$work/thumbs/%f.jpg" "$photos"
 check "the photos are camera-like" "1600x1200 Canon 160x120" \
     "$(identify -format %wx%h "$photos/IMG_0002.jpg") $(exiftool -s3 -Make "$photos/IMG_0002.jpg") $(exiftool -b -ThumbnailImage "$photos/IMG_0002.jpg" | identify -format %wx%h -)"
 mkdir -p "$work/before"
@@ -149,7 +149,7 @@ menu "$main" alt+v s
 sleep 0.3
 slides=$(shown_count)
 shot 5-viewer-slides-stopped
-sleep 2.5
+sleep 2
 check "no slide after the slide show stopped" "$slides" "$(shown_count)"
 shown=$(last_shown)
 original=$photos/$shown
@@ -212,13 +212,13 @@ sleep 0.5
 shot 13-viewer-saved
 
 keys "$main" Escape
-wait_for 20 at_least "visible thumbnails drawn" 2 || true
-sleep 1
-shot 14-browser-with-new-file
-# The fourth cell now holds the new file's thumbnail: standing upright
-# (taller than wide) and no longer white.
+# The fourth cell now holds the new file's thumbnail: no longer white, and
+# standing upright (taller than wide).
 read -r x y <<< "$(cell 3)"
-[[ "$(pixel 14-browser-with-new-file "$x" "$y")" != "255,255,255" ]] || step "the new file's thumbnail is in the list"
+new_thumbnail() { shot 14-browser-with-new-file; [[ "$(pixel 14-browser-with-new-file "$x" "$y")" != "255,255,255" ]]; }
+wait_for 10 new_thumbnail || step "the new file's thumbnail is in the list"
+sleep 0.5
+shot 14-browser-with-new-file
 trimmed=$(convert "$shots/viewer-14-browser-with-new-file.png" -crop 64x80+$((x - 32))+$((y - 40)) +repage -fuzz 4% -trim -format "%w %h" info:)
 read -r tw th <<< "$trimmed"
 (( th > tw )) || fail "the new thumbnail stands upright ($trimmed)"
@@ -271,5 +271,6 @@ sleep 0.3
 keys "$main" alt+f x
 wait_exit $pid
 check "exit status" 0 $?
+cp "$log" "$shots/viewer-trace.log"
 
 finish "qelvio viewer scenario"
