@@ -143,12 +143,13 @@ sleep 0.3
 # ---- a slide show of two slides, then stopped ----
 menu "$main" alt+v s
 wait_for 10 grep -q "image shown IMG_0003.jpg" "$log" || step "the slide show shows the third photo"
+shot 5-slide-show
 wait_for 10 is_shown IMG_0001.jpg ||
     step "the slide show wraps to the first photo"
 menu "$main" alt+v s
 sleep 0.3
 slides=$(shown_count)
-shot 5-viewer-slides-stopped
+shot 6-viewer-slides-stopped
 sleep 2
 check "no slide after the slide show stopped" "$slides" "$(shown_count)"
 shown=$(last_shown)
@@ -162,10 +163,10 @@ sleep 0.3
 # clockwise, Space chooses it, and the preview turns upright.
 keys "$transform" Tab Tab space
 sleep 0.5
-shot 6-transform
+shot 7-transform
 # The preview's white square lies 11 pixels in and 61 down, 120 high.
 read -r dx dy dw <<< "$(xwininfo -id "$transform" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$2} END {print x, y, w}')"
-turned=$(convert "$shots/viewer-6-transform.png" -crop $((dw - 22))x120+$((dx + 11))+$((dy + 61)) +repage -fuzz 4% -trim -format "%w %h" info:)
+turned=$(convert "$shots/viewer-7-transform.png" -crop $((dw - 22))x120+$((dx + 11))+$((dy + 61)) +repage -fuzz 4% -trim -format "%w %h" info:)
 read -r tw th <<< "$turned"
 (( th > tw )) || fail "Space on the third button turns the preview upright ($turned)"
 keys "$transform" Escape
@@ -175,17 +176,17 @@ cmp -s "$original" "$work/before/$shown" || fail "cancelling the transform leave
 # ---- editing: rotate 90, levels, a look at Resize, Save As ----
 keys "$main" ctrl+e
 sleep 1
-shot 7-editor
+shot 8-editor
 menu "$main" alt+d o 9
 sleep 1
-shot 8-editor-rotated
+shot 9-editor-rotated
 
 keys "$main" ctrl+l
 levels=$(window_of $pid "^Levels$" "$main") || step "Ctrl+L opens the Levels dialog"
 # The black point slider has the focus: six pages up make it 60.
 keys "$levels" Page_Up Page_Up Page_Up Page_Up Page_Up Page_Up
 sleep 0.5
-shot 9-levels
+shot 10-levels
 keys "$levels" Return
 gone "$levels" || step "Enter confirms the Levels dialog"
 sleep 1
@@ -193,33 +194,33 @@ sleep 1
 keys "$main" ctrl+i
 resize=$(window_of $pid "^Resize$" "$main") || step "Ctrl+I opens the Resize dialog"
 sleep 0.3
-shot 10-resize
+shot 11-resize
 keys "$resize" Escape
 gone "$resize" || step "Esc closes the Resize dialog"
 sleep 0.3
-shot 11-editor-levelled
+shot 12-editor-levelled
 
 menu "$main" alt+d a
 save=$(window_of $pid "Save" "$main") || step "Save As opens the save-file dialog"
 sleep 0.5
-shot 12-save-as
+shot 13-save-as
 xdotool type --delay 60 "Levelled"
 keys "$save" Return
 gone "$save" || step "Enter in the save-file dialog saves"
 saved=$photos/Levelled.jpg
 wait_for 30 grep -q "image shown Levelled.jpg" "$log" || step "the new file is shown after Save As ($(ls "$photos" | tr '\n' ' '))"
 sleep 0.5
-shot 13-viewer-saved
+shot 14-viewer-saved
 
 keys "$main" Escape
 # The fourth cell now holds the new file's thumbnail: no longer white, and
 # standing upright (taller than wide).
 read -r x y <<< "$(cell 3)"
-new_thumbnail() { shot 14-browser-with-new-file; [[ "$(pixel 14-browser-with-new-file "$x" "$y")" != "255,255,255" ]]; }
+new_thumbnail() { shot 15-browser-with-new-file; [[ "$(pixel 15-browser-with-new-file "$x" "$y")" != "255,255,255" ]]; }
 wait_for 10 new_thumbnail || step "the new file's thumbnail is in the list"
 sleep 0.5
-shot 14-browser-with-new-file
-trimmed=$(convert "$shots/viewer-14-browser-with-new-file.png" -crop 64x80+$((x - 32))+$((y - 40)) +repage -fuzz 4% -trim -format "%w %h" info:)
+shot 15-browser-with-new-file
+trimmed=$(convert "$shots/viewer-15-browser-with-new-file.png" -crop 64x80+$((x - 32))+$((y - 40)) +repage -fuzz 4% -trim -format "%w %h" info:)
 read -r tw th <<< "$trimmed"
 (( th > tw )) || fail "the new thumbnail stands upright ($trimmed)"
 
@@ -249,21 +250,21 @@ check "a higher black point darkens the photo" 1 "$darker"
 check "second instance exit status" 0 $?
 wait_for 30 grep -q "image shown Panorama.jpg" "$log" || step "the large photo is shown"
 sleep 1
-shot 15-large-fitted
+shot 16-large-fitted
 # Fitted: the red ramp runs across the whole view, dark at the left, bright
 # at the right.
-left=$(pixel 15-large-fitted 300 300 | cut -d, -f1)
-right=$(pixel 15-large-fitted 500 300 | cut -d, -f1)
+left=$(pixel 16-large-fitted 300 300 | cut -d, -f1)
+right=$(pixel 16-large-fitted 500 300 | cut -d, -f1)
 (( right > left + 20 )) || step "the large photo is shown fitted (red $left at the left, $right at the right)"
 tiles=$(marks "viewer tile drawn")
 menu "$main" alt+v 1
 wait_for 10 grep -q "viewer zoom 1000" "$log" || step "View, 1:1 zooms to 1:1 (zooms: $(zooms))"
 wait_for 30 at_least "viewer tile drawn" $((tiles + 1)) || step "tiles are drawn at 1:1"
 sleep 2
-shot 16-large-1to1
+shot 17-large-1to1
 # At 1:1 in the middle of the picture the red ramp barely changes over the
 # view (400 pixels are 10 steps of the ramp) and is about half way.
-middle=$(pixel 16-large-1to1 400 300 | cut -d, -f1)
+middle=$(pixel 17-large-1to1 400 300 | cut -d, -f1)
 (( middle > 100 && middle < 155 )) || fail "the middle of the large photo at 1:1 (red $middle)"
 
 keys "$main" Escape

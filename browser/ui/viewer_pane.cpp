@@ -554,6 +554,8 @@ std::optional<std::u16string> ViewerPane::ask_save_path() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("jpg");
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    // Names only: the detail columns do not fit a dialog on this screen.
+    dialog.setViewMode(QFileDialog::List);
     // The dialog opens in the edited image's folder (not the program's
     // working folder, which means nothing to the user).
     if (image_) {
