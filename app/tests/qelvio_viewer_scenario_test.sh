@@ -2,10 +2,11 @@
 # A user's round in the viewer and the editor, on a virtual X server: open a
 # folder of camera photos, double-click one, zoom in three times with the
 # keyboard and once with the wheel, pan, go to the next photo, run a slide
-# show for two slides and stop it; look at the JPEG Transform dialog; edit:
-# rotate by 90 degrees, raise the black point in the Levels dialog, look at
-# the Resize dialog, Save As a new name typed into the save-file dialog, go
-# back to the browser and find the new file's thumbnail in the list. Then
+# show for two slides and stop it; choose a turn in the JPEG Transform
+# dialog by keys and cancel it; edit: rotate by 90 degrees, raise the black
+# point in the Levels dialog, look at the Resize dialog, Save As a new name
+# typed into the save-file dialog, go back to the browser and find the new
+# file's thumbnail in the list. Then
 # open a 100-megapixel photo, see it fitted and zoom to 1:1, where its
 # tiles are drawn. Every step is checked in the timing trace, on the screen
 # or on disk, and leaves a screenshot.
@@ -94,7 +95,7 @@ menu() {  # menu WINDOW KEY...: a menu by its Alt key, then its items' letters
     sleep 0.3
 }
 
-# ---- the browser, a double-click on the second photo ----
+# ---- the browser, a double-click on the first photo ----
 "$qelvio" '\Photos' 2> "$log" &
 pid=$!
 main=$(window_of $pid "^Qelvio Mobile$") || step "the main window appears"
@@ -232,6 +233,15 @@ done
 check "the folder's files" "IMG_0001.jpg IMG_0002.jpg IMG_0003.jpg Levelled.jpg " "$(ls "$photos" | tr '\n' ' ')"
 djpeg "$saved" > "$work/saved.ppm" || fail "the new file is a valid JPEG"
 check "the new file is the photo turned upright" "1200x1600" "$(identify -format %wx%h "$saved")"
+# The camera's tags go with the picture; a thumbnail, if kept, is the new
+# picture's (upright, and darker than the original's).
+camera_tags() { exiftool -s3 -Make -Model -DateTimeOriginal -GPSLatitude -GPSLongitude "$1"; }
+check "the new file keeps the camera's tags" "$(camera_tags "$original")" "$(camera_tags "$saved")"
+thumbnail=$(exiftool -b -ThumbnailImage "$saved" | identify -format "%w %h" - 2> /dev/null)
+if [[ -n "$thumbnail" ]]; then
+    read -r tw th <<< "$thumbnail"
+    (( th > tw )) || fail "the new file's Exif thumbnail is the upright picture ($thumbnail)"
+fi
 # The pixels are the photo turned clockwise with the black point at 60: each
 # tone v becomes (v - 60) x 255 / 195. The saved file is close to that and
 # far from the plain turned photo.
@@ -262,6 +272,8 @@ wait_for 10 grep -q "viewer zoom 1000" "$log" || step "View, 1:1 zooms to 1:1 (z
 wait_for 30 at_least "viewer tile drawn" $((tiles + 1)) || step "tiles are drawn at 1:1"
 sleep 2
 shot 17-large-1to1
+# For the record (not a check): the program's peak resident memory so far.
+echo "peak resident memory with the 100-megapixel photo at 1:1: $(awk '/VmHWM/ {print $2, $3}' /proc/$pid/status)"
 # At 1:1 in the middle of the picture the red ramp barely changes over the
 # view (400 pixels are 10 steps of the ramp) and is about half way.
 middle=$(pixel 17-large-1to1 400 300 | cut -d, -f1)
