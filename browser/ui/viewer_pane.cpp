@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -299,13 +300,21 @@ bool ViewerPane::handle_command(int id) {
     case kCmdFitToScreen:
         view_.fit();
         update();
+        mark_zoom();
         return true;
     case kCmdZoomFull:
         view_.zoom_to(viewer::kZoomFull, true);
         update();
+        mark_zoom();
         return true;
-    case kCmdZoomIn: apply(view_.zoom_in()); return true;
-    case kCmdZoomOut: apply(view_.zoom_out()); return true;
+    case kCmdZoomIn:
+        apply(view_.zoom_in());
+        mark_zoom();
+        return true;
+    case kCmdZoomOut:
+        apply(view_.zoom_out());
+        mark_zoom();
+        return true;
     case kCmdZoomArea:
         view_.toggle_tool(viewer::kToolZoomArea);
         update();
@@ -449,6 +458,17 @@ void ViewerPane::wheelEvent(QWheelEvent* event) {
 }
 
 void ViewerPane::keyPressEvent(QKeyEvent* event) {
+    // Plus and minus zoom by the wheel's steps ("=" is plus without Shift).
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        if (image_) handle_command(kCmdZoomIn);
+        return event->accept();
+    case Qt::Key_Minus:
+        if (image_) handle_command(kCmdZoomOut);
+        return event->accept();
+    default: break;
+    }
     int direction = event->key() == Qt::Key_Up ? -1 : event->key() == Qt::Key_Down ? 1 : 0;
     if (direction == 0) return QWidget::keyPressEvent(event);
     event->accept();
@@ -504,6 +524,7 @@ void ViewerPane::paintEvent(QPaintEvent*) {
     last_part_ = part;
     image_->draw(target, last_origin_, &part, -1, tile_paint_);
     const bool tile_arrived = tile_paint_;
+    if (tile_arrived) timing_mark("viewer tile drawn");
     tile_paint_ = false;
     if (image_->tiled() && !image_->decode_running()) image_->next_tile(&messages_);
     if (view_.has_selection()) {
@@ -521,6 +542,10 @@ void ViewerPane::paintEvent(QPaintEvent*) {
 }
 
 // ---- editing's host ----
+
+void ViewerPane::mark_zoom() const {
+    if (timing_enabled()) timing_mark("viewer zoom", std::to_string(view_.zoom()).c_str());
+}
 
 int ViewerPane::ask(std::u16string_view text, int buttons) {
     QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
@@ -559,6 +584,15 @@ std::optional<std::u16string> ViewerPane::ask_save_path() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("jpg");
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    // Names only: the detail columns do not fit a dialog on this screen.
+    dialog.setViewMode(QFileDialog::List);
+    // The dialog opens in the edited image's folder (not the program's
+    // working folder, which means nothing to the user).
+    if (image_) {
+        p_string path;
+        image_->locator().get(nullptr, nullptr, &path);
+        dialog.setDirectory(QFileInfo(QString::fromStdString(platform::to_local_path(path.view()))).absolutePath());
+    }
     if (run_modal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return platform::to_device_path(dialog.selectedFiles().front().toStdString());
 }

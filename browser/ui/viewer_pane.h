@@ -126,6 +126,8 @@ private:
     // image may go.
     bool let_go_allowed();
     void return_to_browser();
+    // Writes the zoom to the timing trace ("viewer zoom 1500").
+    void mark_zoom() const;
 
     FrameCalls& frame_;
     thumbnails::p_thumbcache* cache_ = nullptr;

@@ -4,6 +4,7 @@
 #include "viewer/ui/dib_preview.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -44,6 +45,7 @@ TransformButton::TransformButton(int index, QWidget* parent)
       chosen_(transform_button_picture(index, true)) {
     setObjectName(QString("c%1").arg(kTransformButtonFirstId + index));
     setFixedSize(kTransformButtonSide, kTransformButtonSide);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void TransformButton::set_selected(bool selected) {
@@ -56,10 +58,20 @@ void TransformButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QPixmap& picture = selected_ ? chosen_ : normal_;
     painter.drawPixmap((width() - picture.width()) / 2, (height() - picture.height()) / 2, picture);
+    if (hasFocus()) {
+        painter.setPen(QPen(selected_ ? Qt::white : Qt::black, 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
 }
 
 void TransformButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) emit clicked(index_);
+}
+
+// Tab reaches the buttons; Space clicks the one with the focus.
+void TransformButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Space) return QWidget::keyPressEvent(event);
+    emit clicked(index_);
 }
 
 JpegTransformDialog::JpegTransformDialog(decoding::p_ImageSource& image, QWidget* parent)
@@ -82,6 +94,7 @@ JpegTransformDialog::JpegTransformDialog(decoding::p_ImageSource& image, QWidget
     preview_->setMinimumSize(120, 120);
     body()->addWidget(preview_, 1);
     place_buttons();
+    buttons_[0]->setFocus();
 }
 
 bool JpegTransformDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -43,6 +43,9 @@ LevelsDialog::LevelsDialog(decoding::p_ImageSource& image, QWidget* parent)
     preview_->setFixedSize(150, 130);
     row->addWidget(preview_);
     body()->addLayout(row);
+    // The keys work the black point first, not the OK button that comes
+    // first in the focus chain.
+    controls_[0]->setFocus();
 }
 
 QSlider* LevelsDialog::slider(int control) const {

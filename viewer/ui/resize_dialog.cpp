@@ -44,6 +44,10 @@ ResizeDialog::ResizeDialog(int width, int height, QSize screen, QWidget* parent)
     grid->addWidget(aspect_, 2, 0, 1, 3);
     body()->addWidget(group);
     show_fields();
+    // Typing replaces the width at once (the OK button comes first in the
+    // focus chain).
+    width_edit_->setFocus();
+    width_edit_->selectAll();
 
     // textEdited comes from the user only, so the written value does not
     // echo back.

@@ -4,12 +4,14 @@
 #include "browser/ui/tests/frame_fixture.h"
 #include "browser/ui/viewer_pane.h"
 #include "decoding/source/image_source.h"
+#include "platform/ui/tests/widget_checks.h"
 #include "resources/command_ids.h"
 #include "viewer/ui/jpeg_transform_dialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -63,6 +65,18 @@ TEST_F(FrameFixture, WheelAndTapZoomTheShownImage) {
     QPoint centre(shot.width() / 2, shot.height() / 2);
     EXPECT_GT(shot.pixelColor(centre + QPoint(65, 0)).red(), 150);
     EXPECT_EQ(shot.pixelColor(centre + QPoint(80, 0)), QColor(Qt::white));
+}
+
+// Plus (or "=", plus without Shift) and minus zoom as the wheel does.
+TEST_F(FrameFixture, PlusAndMinusKeysZoomLikeTheWheel) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    for (auto [key, zoom] : {std::pair{Qt::Key_Plus, 1500}, std::pair{Qt::Key_Equal, 2250},
+                             std::pair{Qt::Key_Minus, 1500}, std::pair{Qt::Key_Minus, 1000}}) {
+        QTest::keyClick(viewer, key);
+        EXPECT_EQ(viewer->view().zoom(), zoom) << QKeySequence(key).toString().toStdString();
+    }
 }
 
 TEST_F(FrameFixture, DownKeyStepsOnceWithin250msAndReadsAhead) {
@@ -289,6 +303,34 @@ TEST_F(FrameFixture, ReturningToTheBrowserWhileEditingAsksFirst) {
     EXPECT_EQ(file_bytes(path), before);
     // The browser's layout is back, without the editor's menu.
     EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+}
+
+// Save As by keys: the dialog opens in the image's folder, a typed name and
+// Enter save the edited picture there as a JPEG, the original stays as it
+// was, and the viewer shows the new file.
+TEST_F(FrameFixture, SaveAsTakesATypedNameInTheImagesFolder) {
+    create_frame();
+    QDir folder(dir.path());
+    QByteArray before = file_bytes(folder.filePath("a.jpg"));
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdEdit);
+    frame->logic().dispatch(resources::kCmdRotate90);
+    QString opened_in;
+    {
+        ui_testing::ModalScript script({[&](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) opened_in = dialog->directory().absolutePath();
+            QTest::keyClicks(modal->focusWidget(), "turned");
+            QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
+        }});
+        frame->logic().dispatch(resources::kCmdSaveAs);
+    }
+    EXPECT_EQ(opened_in, folder.absolutePath());
+    EXPECT_EQ(file_bytes(folder.filePath("a.jpg")), before);
+    QImage saved(folder.filePath("turned.jpg"), "JPEG");
+    EXPECT_EQ(saved.size(), QSize(64, 96));
+    ASSERT_NE(frame->viewer()->image(), nullptr);
+    EXPECT_TRUE(QString::fromUtf16(static_cast<const char16_t*>(frame->viewer()->image()->locator())).endsWith("\\turned.jpg"));
 }
 
 }  // namespace qelvio::browser::testing

@@ -182,3 +182,45 @@ TEST_F(Dialogs, TransformButtonsChooseAndTakeBackAndThePreviewFollows) {
     EXPECT_EQ(dialog.code(), 0);
     EXPECT_TRUE(same_pixels(*preview->shown(), *reduced));
 }
+
+// Keys alone work each dialog: the first control has the focus when it
+// opens (the OK button comes first in the focus chain), and Enter is OK.
+TEST_F(Dialogs, KeysReachTheControlsFirst) {
+    open_image("160x90");
+    {
+        LevelsDialog dialog(*image);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        auto* black = child<QSlider>(&dialog, "c1002");
+        EXPECT_EQ(QApplication::focusWidget(), black);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp);
+        EXPECT_EQ(dialog.params().black, 20);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    {
+        ResizeDialog dialog(640, 480, QSize(1024, 768));
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        QTest::keyClicks(QApplication::focusWidget(), "320");
+        EXPECT_EQ(child<QLineEdit>(&dialog, "c1006")->text(), "240");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.new_width(), 320);
+    }
+    {
+        JpegTransformDialog dialog(*image);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        EXPECT_EQ(QApplication::focusWidget(), dialog.button(0));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog.button(2));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(dialog.code(), 5);  // the quarter turn clockwise
+        save_screenshot(dialog, "transform-keys.png");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+}
