@@ -1,20 +1,27 @@
 // The viewer pane in the frame, offscreen: zoom by wheel and tap, the up
-// and down keys with their repeat limit, the image read ahead, and editing
-// with its question answered through the message box.
+// and down keys with their repeat limit, the image read ahead, editing with
+// its questions and refusals answered through the message box, the command
+// states the menus show, the help topic of each mode, and the image list's
+// thumbnail after a lossless transform.
 #include "browser/ui/tests/frame_fixture.h"
 #include "browser/ui/viewer_pane.h"
 #include "decoding/source/image_source.h"
 #include "resources/command_ids.h"
+#include "shell/help.h"
+#include "storage/tests/command_output.h"
 #include "viewer/ui/jpeg_transform_dialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <cstring>
 #include <thread>
 
 namespace qelvio::browser::testing {
@@ -41,6 +48,47 @@ QByteArray file_bytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+void run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
+
+std::string quoted(const QString& path) { return "'" + path.toStdString() + "'"; }
+
+// Chooses a button of the next JPEG Transform dialog and confirms it.
+void choose_next_transform(int button) {
+    QTimer::singleShot(0, [button] {
+        auto* dialog = qobject_cast<viewer::JpegTransformDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        QTest::mouseClick(dialog->button(button), Qt::LeftButton, {}, QPoint(12, 12));
+        dialog->accept();
+    });
+}
+
+// The thumbnail a fresh image object makes of a file: what the list must
+// show for it.
+imaging::DibPtr fresh_thumbnail(const QString& local) {
+    decoding::p_ImageSource image(*shell::file_irl(local.toStdU16String()));
+    if (image.thumbnail() != 0) return nullptr;
+    uint64_t file_time = 0;
+    return image.copy_thumbnail(&file_time);
+}
+
+bool same_pixels(const imaging::Dib& a, const imaging::Dib& b) {
+    if (imaging::DibWidth(a) != imaging::DibWidth(b) || imaging::DibHeight(a) != imaging::DibHeight(b) ||
+        imaging::DibBitCount(a) != imaging::DibBitCount(b))
+        return false;
+    const std::size_t row_bytes = static_cast<std::size_t>(imaging::DibWidth(a)) * imaging::DibBitCount(a) / 8;
+    for (int row = 0; row < imaging::DibHeight(a); ++row)
+        if (std::memcmp(imaging::DibRow(a, row), imaging::DibRow(b, row), row_bytes) != 0) return false;
+    return true;
+}
+
+// Records the help targets asked for; installed for one test.
+struct RecordingHelp : shell::HelpViewer {
+    RecordingHelp() { shell::set_help_viewer(this); }
+    ~RecordingHelp() override { shell::set_help_viewer(nullptr); }
+    void show_help_target(std::u16string_view target) override { targets.emplace_back(target); }
+    std::vector<std::u16string> targets;
+};
 
 }  // namespace
 
@@ -253,6 +301,148 @@ TEST_F(FrameFixture, ReturningToTheBrowserWhileEditingAsksFirst) {
     EXPECT_EQ(file_bytes(path), before);
     // The browser's layout is back, without the editor's menu.
     EXPECT_EQ(shown_menus(), (std::vector<int>{0, 1, 2, 4}));
+}
+
+TEST_F(FrameFixture, HelpShowsTheViewersOrTheEditorsTopic) {
+    RecordingHelp help;
+    create_frame();
+    QApplication::setActiveWindow(frame.get());
+    auto press_help = [&] {
+        help.targets.clear();
+        QTest::keyClick(frame.get(), Qt::Key_F1);
+        return help.targets.size() == 1 ? help.targets.front() : u"<none or several>";
+    };
+    EXPECT_EQ(press_help(), shell::help_target(u"Main_Contents"));
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    EXPECT_EQ(press_help(), shell::help_target(u"viewer"));
+    frame->logic().dispatch(resources::kCmdEdit);
+    ASSERT_TRUE(frame->viewer()->editing().editing());
+    EXPECT_EQ(press_help(), shell::help_target(u"image_editor"));
+    frame->logic().dispatch(resources::kCmdStopEditing);
+    EXPECT_EQ(press_help(), shell::help_target(u"viewer"));
+    frame->logic().dispatch(resources::kCmdReturnToBrowser);
+    EXPECT_EQ(press_help(), shell::help_target(u"Main_Contents"));
+}
+
+TEST_F(FrameFixture, ReadOnlyOrBeingSentImageIsRefusedWithItsMessage) {
+    create_frame();
+    const QString a = QDir(dir.path()).filePath("a.jpg");
+    const QByteArray before = file_bytes(a);
+    run("chmod a-w " + quoted(a));
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    frame->make_active(kPaneViewer);
+    QString told;
+    answer_next_box(QMessageBox::Ok, &told);
+    frame->logic().dispatch(resources::kCmdEdit);
+    EXPECT_EQ(told, "The image is read-only; it can't be edited.");
+    EXPECT_FALSE(viewer->editing().editing());
+    told.clear();
+    answer_next_box(QMessageBox::Ok, &told);
+    frame->logic().dispatch(resources::kCmdViewerTransformJpeg);  // no dialog: refused first
+    EXPECT_EQ(told, "The image is read-only; it can't be transformed.");
+    EXPECT_EQ(file_bytes(a), before);
+    std::vector<int> buttons = visible_buttons();
+    EXPECT_NE(std::find(buttons.begin(), buttons.end(), 32841), buttons.end());  // still the viewing layout
+    EXPECT_EQ(std::find(buttons.begin(), buttons.end(), 32865), buttons.end());
+    run("chmod u+w " + quoted(a));
+
+    viewer->is_being_sent = [](const p_irl& locator) {
+        p_string name;
+        locator.getfile(&name);
+        return name.utf8() == "c.jpg";
+    };
+    ASSERT_TRUE(frame->view_index(2));
+    told.clear();
+    answer_next_box(QMessageBox::Ok, &told);
+    frame->logic().dispatch(resources::kCmdEdit);
+    EXPECT_EQ(told, "The image is being sent via infrared; it cannot be edited until its transfer is complete.");
+    EXPECT_FALSE(viewer->editing().editing());
+    ASSERT_TRUE(frame->view_index(1));  // not being sent: edited
+    frame->logic().dispatch(resources::kCmdEdit);
+    EXPECT_TRUE(viewer->editing().editing());
+}
+
+// What the viewer's and the editor's menus show for each command, read
+// from the menu items as they are when a menu opens, and the pressed state
+// of the command-bar buttons.
+TEST_F(FrameFixture, ViewerAndEditorCommandStates) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    frame->make_active(kPaneViewer);
+    struct Shown {
+        bool enabled;
+        bool checked;
+        bool operator==(const Shown&) const = default;
+    };
+    auto item = [&](int id) {
+        for (int i = 0; i < 7; ++i) emit frame->top_menu(i)->aboutToShow();
+        std::vector<QAction*> actions = frame->menu_actions(id);
+        return actions.empty() ? Shown{false, true} : Shown{actions.front()->isEnabled(), actions.front()->isChecked()};
+    };
+    struct Case {
+        int id;
+        Shown shown;
+    };
+    auto check = [&](const char* when, std::initializer_list<Case> cases) {
+        for (const Case& c : cases) {
+            Shown got = item(c.id);
+            EXPECT_TRUE(got == c.shown) << when << ": " << c.id << " enabled " << got.enabled << " checked "
+                                        << got.checked;
+        }
+    };
+    const Shown on{true, false}, off{false, false}, marked{true, true};
+    // Viewing a JPEG without audio, three images in the list.
+    check("viewing", {{32810, on}, {32917, on}, {32841, on}, {32853, on}, {32893, on}, {32847, off}, {32881, on},
+                      {32860, on}, {32905, on}, {32771, on}, {32909, on}});
+    EXPECT_FALSE(frame->logic().state(32841).pressed);
+    EXPECT_FALSE(frame->logic().state(32797).enabled);
+    frame->logic().dispatch(32867);
+    EXPECT_TRUE(frame->logic().state(32867).pressed);
+    frame->logic().dispatch(32867);
+    EXPECT_FALSE(frame->logic().state(32867).pressed);
+    frame->logic().dispatch(32909);
+    ASSERT_TRUE(viewer->slideshow_running());
+    check("slide show", {{32909, marked}});
+    EXPECT_TRUE(frame->logic().state(32797).enabled);
+    frame->logic().dispatch(32797);
+    EXPECT_FALSE(viewer->slideshow_running());
+    check("slide show stopped", {{32909, on}});
+
+    frame->logic().dispatch(32841);
+    ASSERT_TRUE(viewer->editing().editing());
+    EXPECT_TRUE(frame->logic().state(32841).pressed);
+    check("editing", {{32839, on}, {32848, on}, {32840, on}, {32836, on}, {32837, on}, {32838, on}, {32911, on},
+                      {32912, on}, {32835, off}, {32915, on}, {32914, on}, {32846, off}, {32865, on},
+                      {32853, off}, {32917, off}});
+    EXPECT_FALSE(frame->logic().state(32845).pressed);
+    frame->logic().dispatch(32838);
+    check("after a rotation", {{32846, on}});
+    // The crop tool: pressed, then a rectangle drawn over the image enables
+    // Crop to Selection.
+    frame->logic().dispatch(32845);
+    EXPECT_TRUE(frame->logic().state(32845).pressed);
+    check("crop tool", {{32835, off}});
+    const QPoint c(viewer->width() / 2, viewer->height() / 2);
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, viewer->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(viewer, &e);
+    };
+    send(QEvent::MouseButtonPress, c - QPoint(20, 20), Qt::LeftButton);
+    send(QEvent::MouseMove, c + QPoint(10, 10), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, c + QPoint(10, 10), Qt::NoButton);
+    ASSERT_TRUE(viewer->view().has_selection());
+    check("crop selection", {{32835, on}});
+
+    // A BMP: no lossless transform.
+    QString asked;
+    answer_next_box(QMessageBox::No, &asked);
+    frame->logic().dispatch(32865);
+    ASSERT_FALSE(viewer->editing().editing());
+    ASSERT_TRUE(frame->view_index(1));
+    check("viewing a BMP", {{32853, off}, {32917, on}});
 }
 
 }  // namespace qelvio::browser::testing
