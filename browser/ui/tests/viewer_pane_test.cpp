@@ -4,11 +4,12 @@
 // states the menus show, the help topic of each mode, and the image list's
 // thumbnail after a lossless transform.
 #include "browser/ui/tests/frame_fixture.h"
+#include "browser/ui/tests/thumbnail_checks.h"
+#include "browser/ui/image_list_pane.h"
 #include "browser/ui/viewer_pane.h"
 #include "decoding/source/image_source.h"
 #include "resources/command_ids.h"
 #include "shell/help.h"
-#include "storage/tests/command_output.h"
 #include "viewer/ui/jpeg_transform_dialog.h"
 
 #include <QAbstractButton>
@@ -21,7 +22,6 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include <cstring>
 #include <thread>
 
 namespace qelvio::browser::testing {
@@ -61,25 +61,6 @@ void choose_next_transform(int button) {
         QTest::mouseClick(dialog->button(button), Qt::LeftButton, {}, QPoint(12, 12));
         dialog->accept();
     });
-}
-
-// The thumbnail a fresh image object makes of a file: what the list must
-// show for it.
-imaging::DibPtr fresh_thumbnail(const QString& local) {
-    decoding::p_ImageSource image(*shell::file_irl(local.toStdU16String()));
-    if (image.thumbnail() != 0) return nullptr;
-    uint64_t file_time = 0;
-    return image.copy_thumbnail(&file_time);
-}
-
-bool same_pixels(const imaging::Dib& a, const imaging::Dib& b) {
-    if (imaging::DibWidth(a) != imaging::DibWidth(b) || imaging::DibHeight(a) != imaging::DibHeight(b) ||
-        imaging::DibBitCount(a) != imaging::DibBitCount(b))
-        return false;
-    const std::size_t row_bytes = static_cast<std::size_t>(imaging::DibWidth(a)) * imaging::DibBitCount(a) / 8;
-    for (int row = 0; row < imaging::DibHeight(a); ++row)
-        if (std::memcmp(imaging::DibRow(a, row), imaging::DibRow(b, row), row_bytes) != 0) return false;
-    return true;
 }
 
 // Records the help targets asked for; installed for one test.
@@ -443,6 +424,48 @@ TEST_F(FrameFixture, ViewerAndEditorCommandStates) {
     ASSERT_FALSE(viewer->editing().editing());
     ASSERT_TRUE(frame->view_index(1));
     check("viewing a BMP", {{32853, off}, {32917, on}});
+}
+
+// After a quarter turn from the viewer the image list shows the turned
+// picture's thumbnail, and the thumbnail cache stores that one: a cache
+// made afresh over the same folder (the next run) hands it out.
+TEST_F(FrameFixture, ListThumbnailFollowsALosslessTransformFromTheViewer) {
+    const QString a = QDir(dir.path()).filePath("a.jpg");
+    // Red on the left, blue on the right, so a turn shows in the thumbnail.
+    run("convert -size 48x64 xc:red -size 48x64 xc:blue +append -quality 90 " + quoted(a));
+    const QString expected = QDir(cache_dir.path()).filePath("expected.jpg");
+    run("jpegtran -copy all -trim -rotate 90 -outfile " + quoted(expected) + " " + quoted(a));
+    create_frame();
+    decoding::p_ImageSource* item = frame->image_list()->model().items()[0].image;
+    ASSERT_TRUE(wait_for_thumbnail(item));
+    EXPECT_FALSE(upright(*item->thumbnail_bitmap()));
+
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    choose_next_transform(2);  // 90 degrees clockwise
+    frame->logic().dispatch(resources::kCmdViewerTransformJpeg);
+    EXPECT_EQ(file_bytes(a), file_bytes(expected));
+    frame->logic().dispatch(resources::kCmdReturnToBrowser);
+    ASSERT_EQ(frame->logic().mode(), FrameMode::browser);
+    ASSERT_EQ(frame->image_list()->model().items()[0].image, item);
+    ASSERT_TRUE(wait_for_thumbnail(item));
+    imaging::DibPtr reference = fresh_thumbnail(expected);
+    ASSERT_NE(reference, nullptr);
+    EXPECT_TRUE(upright(*reference));
+    EXPECT_TRUE(same_pixels(*item->thumbnail_bitmap(), *reference));
+
+    // The next run: the stored thumbnail is the turned one.
+    frame.reset();
+    ASSERT_EQ(cache->save(true, false), 0);
+    cache.reset();
+    thumbnails::p_thumbcache next(*platform::to_device_path(QDir(cache_dir.path()).filePath("thumbs").toStdString()));
+    decoding::p_ImageSource* again = next.getimage(irl_of(a));
+    ASSERT_EQ(again->thumbnail(), 0);
+    EXPECT_TRUE(again->thumbnail_from_store());
+    ASSERT_NE(again->thumbnail_bitmap(), nullptr);
+    const double difference = mean_difference(*again->thumbnail_bitmap(), *reference);
+    EXPECT_GE(difference, 0.0);  // same size
+    EXPECT_LT(difference, 8.0);  // the same picture, through one more JPEG round
 }
 
 }  // namespace qelvio::browser::testing
