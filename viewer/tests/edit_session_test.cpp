@@ -5,6 +5,7 @@
 #include "viewer/image_zoom_target.h"
 
 #include "metadata/annotation.h"
+#include "metadata/tests/camera_jpeg.h"
 #include "platform/file_system.h"
 #include "resources/command_ids.h"
 #include "resources/command_table.h"
@@ -336,22 +337,28 @@ TEST_F(Editing, LosslessTransformOfTheShownImageMatchesJpegtran) {
         const char* option;
     } cases[] = {{1, "-flip horizontal"}, {2, "-flip vertical"}, {5, "-rotate 90"}, {6, "-rotate 180"},
                  {7, "-rotate 270"}};
+    // A picture whose sides are no whole number of 16-pixel blocks (trimmed),
+    // and a camera file with maker note, GPS, ICC profile and Exif thumbnail.
     convert("-size 100x75 plasma:fractal -seed 7 -sampling-factor 2x2 -quality 85", "src.jpg");
     ASSERT_EQ(std::system(("exiftool -q -overwrite_original -Artist=Tester -Comment=kept '" + local("src.jpg") + "'").c_str()), 0);
-    for (auto c : cases) {
-        std::filesystem::copy_file(root / "src.jpg", root / "t.jpg", std::filesystem::copy_options::overwrite_existing);
-        std::string expected = command_output("jpegtran -copy all -trim " + std::string(c.option) + " '" + local("src.jpg") + "'");
-        ASSERT_FALSE(expected.empty());
-        show(u"\\t.jpg");
-        EXPECT_TRUE(session.command_state(r::kCmdViewerTransformJpeg)->enabled);
-        host.transform_code = c.code;
-        host.forgotten.clear();
-        session.handle_command(r::kCmdViewerTransformJpeg);
-        EXPECT_EQ(read("t.jpg"), expected) << c.option;
-        EXPECT_EQ(host.forgotten.size(), 1u);
-        EXPECT_EQ(image->mode(), qd::kModeViewing);
-        EXPECT_TRUE(host.told.empty());
-        image.reset();
+    ASSERT_TRUE(camera_jpeg::make_camera_jpeg(local("camera.jpg"), "MM"));
+    for (const char* source : {"src.jpg", "camera.jpg"}) {
+        for (auto c : cases) {
+            std::filesystem::copy_file(root / source, root / "t.jpg", std::filesystem::copy_options::overwrite_existing);
+            std::string expected =
+                command_output("jpegtran -copy all -trim " + std::string(c.option) + " '" + local(source) + "'");
+            ASSERT_FALSE(expected.empty());
+            show(u"\\t.jpg");
+            EXPECT_TRUE(session.command_state(r::kCmdViewerTransformJpeg)->enabled);
+            host.transform_code = c.code;
+            host.forgotten.clear();
+            session.handle_command(r::kCmdViewerTransformJpeg);
+            EXPECT_EQ(read("t.jpg"), expected) << source << " " << c.option;
+            EXPECT_EQ(host.forgotten.size(), 1u);
+            EXPECT_EQ(image->mode(), qd::kModeViewing);
+            EXPECT_TRUE(host.told.empty());
+            image.reset();
+        }
     }
     // No transformation chosen: the file is not touched.
     std::filesystem::copy_file(root / "src.jpg", root / "t.jpg", std::filesystem::copy_options::overwrite_existing);
