@@ -468,4 +468,65 @@ TEST_F(FrameFixture, ListThumbnailFollowsALosslessTransformFromTheViewer) {
     EXPECT_LT(difference, 8.0);  // the same picture, through one more JPEG round
 }
 
+// Full screen: the four overlay buttons in their corners, hidden while the
+// stylus is down, and what each does. Resting the stylus 300 ms shows the
+// marker and turns a drag into a zoom rectangle.
+TEST_F(FrameFixture, OverlayButtonsAndTheRestMarker) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdFullScreen);
+    ASSERT_TRUE(frame->logic().full_screen());
+    QCoreApplication::processEvents();
+    auto overlay = [&](const char* name) { return viewer->findChild<QWidget*>(name); };
+    const int w = viewer->width(), h = viewer->height();
+    struct Place {
+        const char* name;
+        QPoint at;
+    } places[] = {{"leave_full_screen", {0, 0}},
+                  {"overlay_zoom_in", {w - 16, 0}},
+                  {"overlay_zoom_out", {w - 32, 0}},
+                  {"overlay_browser", {0, h - 16}}};
+    for (const Place& p : places) {
+        ASSERT_NE(overlay(p.name), nullptr) << p.name;
+        EXPECT_TRUE(overlay(p.name)->isVisible()) << p.name;
+        EXPECT_EQ(overlay(p.name)->geometry(), QRect(p.at, QSize(16, 16))) << p.name;
+    }
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, viewer->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(viewer, &e);
+    };
+    const QPoint c(w / 2, h / 2);
+    send(QEvent::MouseButtonPress, c, Qt::LeftButton);
+    EXPECT_FALSE(overlay("overlay_zoom_in")->isVisible());
+    QTest::qWait(400);  // rested: the marker and the zoom-area tool
+    QWidget* marker = viewer->findChild<QWidget*>("marker");
+    ASSERT_NE(marker, nullptr);
+    EXPECT_TRUE(marker->isVisible());
+    EXPECT_TRUE(marker->geometry().contains(c));
+    EXPECT_EQ(viewer->view().tool(), viewer::kToolZoomArea);
+    send(QEvent::MouseMove, c + QPoint(3, 3), Qt::LeftButton);
+    EXPECT_TRUE(marker->isVisible());  // not more than 3 pixels yet
+    send(QEvent::MouseMove, c + QPoint(24, 16), Qt::LeftButton);
+    EXPECT_FALSE(marker->isVisible());
+    EXPECT_TRUE(viewer->view().selecting());
+    send(QEvent::MouseButtonRelease, c + QPoint(24, 16), Qt::NoButton);
+    EXPECT_TRUE(overlay("overlay_zoom_in")->isVisible());
+    EXPECT_EQ(viewer->view().zoom(), 3000);  // 24 x 16 image pixels: as far as zoom goes
+    EXPECT_EQ(viewer->view().tool(), viewer::kToolNone);
+
+    QTest::mouseClick(overlay("overlay_zoom_out"), Qt::LeftButton);
+    EXPECT_EQ(viewer->view().zoom(), 2000);
+    QTest::mouseClick(overlay("overlay_zoom_in"), Qt::LeftButton);
+    EXPECT_EQ(viewer->view().zoom(), 3000);
+    QTest::mouseClick(overlay("leave_full_screen"), Qt::LeftButton);
+    EXPECT_FALSE(frame->logic().full_screen());
+    EXPECT_FALSE(overlay("overlay_zoom_in")->isVisible());
+    frame->logic().dispatch(resources::kCmdFullScreen);
+    QCoreApplication::processEvents();
+    QTest::mouseClick(overlay("overlay_browser"), Qt::LeftButton);
+    EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+}
+
 }  // namespace qelvio::browser::testing
