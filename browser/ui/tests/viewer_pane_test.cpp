@@ -15,6 +15,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -527,6 +528,75 @@ TEST_F(FrameFixture, OverlayButtonsAndTheRestMarker) {
     QCoreApplication::processEvents();
     QTest::mouseClick(overlay("overlay_browser"), Qt::LeftButton);
     EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
+}
+
+// Save As through the save-file dialog: the turned picture goes to the new
+// name, the original keeps its bytes, and the new file is shown in the
+// viewer and listed in the browser.
+TEST_F(FrameFixture, SaveAsWritesTheNewFileAndShowsIt) {
+    create_frame();
+    const QString a = QDir(dir.path()).filePath("a.jpg"), copy = QDir(dir.path()).filePath("turned.jpg");
+    const QByteArray before = file_bytes(a);
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdEdit);
+    frame->logic().dispatch(resources::kCmdRotate90);
+    QString suffix;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        suffix = dialog->defaultSuffix();
+        dialog->selectFile(QDir(dir.path()).filePath("turned"));  // the default extension is added
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    frame->logic().dispatch(resources::kCmdSaveAs);
+    EXPECT_EQ(suffix, "jpg");
+    EXPECT_EQ(file_bytes(a), before);
+    EXPECT_EQ(QImage(copy).size(), QSize(64, 96));
+    ViewerPane* viewer = frame->viewer();
+    ASSERT_NE(viewer->image(), nullptr);
+    p_string name;
+    viewer->image()->locator().getfile(&name);
+    EXPECT_EQ(name.utf8(), "turned.jpg");
+    EXPECT_FALSE(viewer->editing().editing());
+    EXPECT_EQ(viewer->image()->mode(), decoding::kModeViewing);
+    EXPECT_EQ(frame->logic().mode(), FrameMode::viewer);
+    const int shown = frame->shown_index();
+    ASSERT_GE(shown, 0);
+    frame->image_locator(shown).getfile(&name);
+    EXPECT_EQ(name.utf8(), "turned.jpg");
+    std::vector<int> buttons = visible_buttons();
+    EXPECT_NE(std::find(buttons.begin(), buttons.end(), 32841), buttons.end());  // the viewing layout
+}
+
+// The crop tool: a rectangle drawn over the picture, a tap inside it, Yes
+// to the question: the picture is cut to the rectangle and the tool ends.
+TEST_F(FrameFixture, CropToolCutsTheDrawnRectangleAfterAsking) {
+    create_frame();
+    ASSERT_TRUE(frame->view_index(0));
+    ViewerPane* viewer = frame->viewer();
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdEdit);
+    ASSERT_EQ(viewer->view().zoom(), 1000);
+    frame->logic().dispatch(resources::kCmdCropTool);
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, viewer->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(viewer, &e);
+    };
+    const QPoint c(viewer->width() / 2, viewer->height() / 2);
+    send(QEvent::MouseButtonPress, c - QPoint(20, 10), Qt::LeftButton);
+    send(QEvent::MouseMove, c + QPoint(20, 10), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, c + QPoint(20, 10), Qt::NoButton);
+    QString asked;
+    answer_next_box(QMessageBox::Yes, &asked);
+    send(QEvent::MouseButtonPress, c, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, c, Qt::NoButton);
+    EXPECT_EQ(asked, "Crop to the selected area?");
+    EXPECT_EQ(viewer->image()->size().width, 40);
+    EXPECT_EQ(viewer->image()->size().height, 20);
+    EXPECT_EQ(viewer->view().tool(), viewer::kToolNone);
+    EXPECT_FALSE(viewer->view().has_selection());
+    EXPECT_TRUE(frame->logic().state(resources::kCmdReloadOriginal).enabled);
 }
 
 }  // namespace qelvio::browser::testing
