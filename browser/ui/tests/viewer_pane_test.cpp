@@ -114,12 +114,20 @@ TEST_F(FrameFixture, DownKeyStepsOnceWithin250msAndReadsAhead) {
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
     QTest::keyClick(viewer, Qt::Key_Down);
     EXPECT_EQ(frame->shown_index(), 2);
+    auto ahead_name = [&] {
+        QCoreApplication::processEvents();
+        p_string ahead_file;
+        if (viewer->prefetched()) viewer->prefetched()->locator().getfile(&ahead_file);
+        return ahead_file.utf8();
+    };
+    EXPECT_EQ(ahead_name(), "a.jpg");  // the read-ahead always wraps
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
     QTest::keyClick(viewer, Qt::Key_Down);  // the last image: no wrap outside a slide show
     EXPECT_EQ(frame->shown_index(), 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
     QTest::keyClick(viewer, Qt::Key_Up);
     EXPECT_EQ(frame->shown_index(), 1);
+    EXPECT_EQ(ahead_name(), "a.jpg");  // travelling up: the one above
 }
 
 TEST_F(FrameFixture, StopEditingAfterARotationAsksAndNoKeepsTheFile) {
