@@ -7,7 +7,9 @@
 #include "browser/ui/tests/thumbnail_checks.h"
 #include "browser/ui/image_list_pane.h"
 #include "browser/ui/viewer_pane.h"
+#include "decoding/source/image_saver.h"
 #include "decoding/source/image_source.h"
+#include "platform/tests/scratch_dir.h"
 #include "resources/command_ids.h"
 #include "shell/help.h"
 #include "viewer/ui/jpeg_transform_dialog.h"
@@ -605,6 +607,44 @@ TEST_F(FrameFixture, CropToolCutsTheDrawnRectangleAfterAsking) {
     EXPECT_EQ(viewer->view().tool(), viewer::kToolNone);
     EXPECT_FALSE(viewer->view().has_selection());
     EXPECT_TRUE(frame->logic().state(resources::kCmdReloadOriginal).enabled);
+}
+
+// With auto_audio set, showing an image plays its audio note. The test's
+// sound device does not exist, so the attempt shows as the message that
+// the sound can't be played; without a note, or without the setting,
+// nothing is played.
+TEST_F(FrameFixture, AutoAudioPlaysTheNoteOfTheShownImage) {
+    qelvio::testing::ScopedEnv missing("QELVIO_AUDIO_DEVICE", "qelvio_no_such_device");
+    const QString c = QDir(dir.path()).filePath("c.jpg"), wav = QDir(dir.path()).filePath("note.wav");
+    run("sox -n -r 8000 -c 1 -b 16 " + quoted(wav) + " synth 1 sine 440");
+    {
+        decoding::p_ImageSource image(irl_of(c));
+        const QByteArray note = file_bytes(wav);
+        image.set_audio(reinterpret_cast<const uint8_t*>(note.constData()), static_cast<std::size_t>(note.size()));
+        ASSERT_EQ(decoding::save_image(image, {}), 0);
+    }
+    QFile::remove(wav);
+    settings.auto_audio = true;
+    create_frame();
+    QString told;
+    answer_next_box(QMessageBox::Ok, &told);
+    ASSERT_TRUE(frame->view_index(2));
+    EXPECT_EQ(told, "The sound can't be played.");
+    frame->make_active(kPaneViewer);
+    EXPECT_TRUE(frame->logic().state(resources::kCmdViewerPlayAudio).enabled);
+
+    told.clear();
+    answer_next_box(QMessageBox::Ok, &told);
+    ASSERT_TRUE(frame->view_index(0));  // no note
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(told.isEmpty());
+    EXPECT_FALSE(frame->logic().state(resources::kCmdViewerPlayAudio).enabled);
+
+    settings.auto_audio = false;
+    answer_next_box(QMessageBox::Ok, &told);
+    ASSERT_TRUE(frame->view_index(2));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(told.isEmpty());
 }
 
 }  // namespace qelvio::browser::testing
