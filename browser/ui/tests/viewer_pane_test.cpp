@@ -403,8 +403,10 @@ TEST_F(FrameFixture, ViewerAndEditorCommandStates) {
     EXPECT_FALSE(viewer->slideshow_running());
     check("slide show stopped", {{32909, on}});
 
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 3, 6}));  // File, the viewer's Image and View
     frame->logic().dispatch(32841);
     ASSERT_TRUE(viewer->editing().editing());
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 5}));  // File and the editor's Edit
     EXPECT_TRUE(frame->logic().state(32841).pressed);
     check("editing", {{32839, on}, {32848, on}, {32840, on}, {32836, on}, {32837, on}, {32838, on}, {32911, on},
                       {32912, on}, {32835, off}, {32915, on}, {32914, on}, {32846, off}, {32865, on},
@@ -433,6 +435,7 @@ TEST_F(FrameFixture, ViewerAndEditorCommandStates) {
     answer_next_box(QMessageBox::No, &asked);
     frame->logic().dispatch(32865);
     ASSERT_FALSE(viewer->editing().editing());
+    EXPECT_EQ(shown_menus(), (std::vector<int>{0, 3, 6}));
     ASSERT_TRUE(frame->view_index(1));
     check("viewing a BMP", {{32853, off}, {32917, on}});
 }
