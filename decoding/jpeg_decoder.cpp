@@ -257,11 +257,15 @@ int JpegDecoder::PageDecode(const DecodeRequest& request, DecodeResult& result) 
     if (record && !(facts_.flags & kImageBaseline)) return kDecodeNotSupported;
     if (!thumbnail_probed_) probe_thumbnail();
     // The Exif thumbnail serves small targets of its own orientation; a
-    // square target (a folder's thumbnails) takes either. A request without
+    // square target (a folder's thumbnails) takes either. A thumbnail turned
+    // the other way from the picture is stale (a lossless quarter turn
+    // keeps the Exif segment as it was) and is not used. A request without
     // a target size wants the image itself; a region or an index cannot
     // come from the thumbnail.
     const std::uint32_t tw = request.target_width, th = request.target_height;
-    const bool same_orientation = tw == th || (th < tw) == (thumbnail_facts_.height < thumbnail_facts_.width);
+    const bool thumbnail_wide = thumbnail_facts_.height < thumbnail_facts_.width;
+    const bool same_orientation = (tw == th || (th < tw) == thumbnail_wide) &&
+                                  thumbnail_wide == (facts_.height < facts_.width);
     if (!(request.flags & kDecodeNoThumbnail) && !region && !record && thumbnail_ && tw && th &&
         thumbnail_facts_.width >= tw && thumbnail_facts_.height >= th && same_orientation) {
         if (thumbnail_->PageDecode(request, result) == kDecodeOk) return kDecodeOk;

@@ -156,9 +156,11 @@ void MainFrame::build_command_bar() {
 }
 
 void MainFrame::build_shortcuts() {
-    // A help request: the help at its contents.
+    // A help request: the viewer's or the editor's topic in viewer mode,
+    // the contents otherwise.
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, [] { shell::show_help(nullptr); });
+    connect(help, &QShortcut::activated, this,
+            [this] { shell::show_help(logic_.mode() == FrameMode::viewer ? viewer_->help_topic() : nullptr); });
     for (const auto& entry : resources::accelerators_128()) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(entry.key), QKeySequence::PortableText), this);
         shortcut->setContext(Qt::WindowShortcut);

@@ -23,6 +23,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -76,6 +77,11 @@ public:
     decoding::p_ImageSource* prefetched() const { return prefetch_; }
     viewer::ViewState& view() { return view_; }
     viewer::EditSession& editing() { return session_; }
+    // Whether the infrared window is sending a file; such a file is not
+    // edited. Installed by whoever owns that window.
+    std::function<bool(const p_irl&)> is_being_sent = [](const p_irl&) { return false; };
+    // The help topic: the editor's while editing, else the viewer's.
+    const char16_t* help_topic() const { return session_.editing() ? u"image_editor" : u"viewer"; }
     // Shows the next (1) or previous (-1) image as the keys do.
     void step(int direction);
 
@@ -103,7 +109,7 @@ private:
     void fit() override;
     void repaint() override { update(); }
     void editing_layout(bool editing) override;
-    bool being_sent(const p_irl&) override { return false; }
+    bool being_sent(const p_irl& locator) override { return is_being_sent && is_being_sent(locator); }
     std::optional<std::u16string> ask_save_path() override;
     void open_saved(const p_irl& locator) override;
     void forget(const p_irl& locator) override;

@@ -215,7 +215,8 @@ TEST(JpegDecoder, FactsPagesAndFlags) {
     }
 }
 
-// Embedded Exif thumbnails serve small targets of their orientation (or square ones).
+// Embedded Exif thumbnails serve small targets of their orientation (or
+// square ones), unless they are turned the other way from the picture.
 TEST(JpegDecoder, ExifThumbnailSubstitution) {
     test::TempDir dir;
     std::string main = dir.path("main.jpg");
@@ -228,14 +229,14 @@ TEST(JpegDecoder, ExifThumbnailSubstitution) {
         int width, height;  // expected output
     } cases[] = {
         {"land.jpg", 64, 64, 0, 160, 120},                  // a square target takes either orientation
-        {"port.jpg", 64, 64, 0, 120, 160},
+        {"port.jpg", 64, 64, 0, 200, 150},                  // turned from the picture: main at 1/8
         {"land.jpg", 160, 120, 0, 160, 120},
         {"land.jpg", 64, 48, 0, 80, 60},                    // thumbnail at 1/2
         {"land.jpg", 161, 120, 0, 200, 150},                // thumbnail too narrow: main at 1/8
         {"land.jpg", 64, 48, kDecodeNoThumbnail, 200, 150},  // thumbnails refused by the request
         {"land.jpg", 0, 0, 0, 1600, 1200},                  // full size never uses it
         {"port.jpg", 64, 48, 0, 200, 150},                  // portrait thumbnail, landscape target
-        {"port.jpg", 48, 64, 0, 60, 80},                    // thumbnail, itself scaled 1/2
+        {"port.jpg", 48, 64, 0, 200, 150},                  // the same for a portrait target
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.thumbnail) + " " + std::to_string(c.tw) + "x" + std::to_string(c.th));

@@ -2,6 +2,7 @@
 // jpegtran byte for byte, with the read-only and being-sent refusals.
 #include "viewer/batch_transform.h"
 
+#include "metadata/tests/camera_jpeg.h"
 #include "storage/tests/command_output.h"
 #include "storage/tests/device_fixture.h"
 
@@ -53,6 +54,26 @@ TEST_F(BatchTransform, EveryWritableFileTurnsAsJpegtranTurnsIt) {
     EXPECT_EQ(host.told, (std::vector<std::u16string>{u"The image 'locked.jpg' is read-only; it can't be transformed.",
                                                       u"The image 'beamed.jpg' is being sent via infrared; it can't be transformed."}));
     EXPECT_EQ(host.forgotten, (std::vector<std::u16string>{u"file:\\\\\\a.jpg", u"file:\\\\\\b.jpg"}));
+}
+
+// Every code the dialog offers, on a camera file (maker note, GPS, ICC
+// profile, Exif thumbnail): the file is what jpegtran makes of it.
+TEST_F(BatchTransform, EachCodeOnACameraFileIsWhatJpegtranMakes) {
+    ASSERT_TRUE(camera_jpeg::make_camera_jpeg(local("camera.jpg"), "II", 6));
+    struct Case {
+        int code;
+        const char* option;
+    } cases[] = {{7, "-rotate 270"}, {6, "-rotate 180"}, {5, "-rotate 90"}, {1, "-flip horizontal"},
+                 {2, "-flip vertical"}};
+    for (auto c : cases) {
+        std::filesystem::copy_file(root / "camera.jpg", root / "t.jpg", std::filesystem::copy_options::overwrite_existing);
+        RecordingHost host;
+        EXPECT_EQ(transform_files({irl(u"\\t.jpg")}, c.code, host), 1) << c.option;
+        EXPECT_EQ(read("t.jpg"), command_output("jpegtran -copy all -trim " + std::string(c.option) + " '" +
+                                                local("camera.jpg") + "'"))
+            << c.option;
+        EXPECT_TRUE(host.told.empty());
+    }
 }
 
 TEST_F(BatchTransform, AFileTheEngineCannotReadIsToldAndLeftAsItWas) {

@@ -5,6 +5,7 @@
 #include "viewer/image_zoom_target.h"
 
 #include "metadata/annotation.h"
+#include "metadata/tests/camera_jpeg.h"
 #include "platform/file_system.h"
 #include "resources/command_ids.h"
 #include "resources/command_table.h"
@@ -34,7 +35,10 @@ struct ScriptedHost : EditorHost {
         answers.pop_front();
         return a;
     }
-    void tell(std::u16string_view text) override { told.emplace_back(text); }
+    void tell(std::u16string_view text) override {
+        told.emplace_back(text);
+        depth_when_told.push_back(depth);
+    }
     void busy(bool on) override {
         depth += on ? 1 : -1;
         EXPECT_GE(depth, 0);
@@ -64,6 +68,7 @@ struct ScriptedHost : EditorHost {
     std::deque<int> answers;
     std::vector<std::u16string> asked, told, forgotten;
     std::vector<bool> layouts;
+    std::vector<int> depth_when_told;
     int last_buttons = 0, depth = 0, busy_count = 0, fits = 0, repaints = 0;
     bool sending = false;
     std::optional<std::u16string> save_path;
@@ -170,6 +175,31 @@ TEST_F(Editing, SaveWithoutChangesEndsEditingAndWritesNothing) {
     EXPECT_EQ(size_on_disk("a.jpg"), "64x48");
 }
 
+// Every command that works on the pixels shows the busy indicator while it
+// runs, and the indicator is gone once it returns.
+TEST_F(Editing, PixelWorkRunsUnderTheBusyIndicator) {
+    // Every channel varies, so that auto levels has a range to stretch.
+    convert("-size 64x48 plasma:fractal -seed 3 -quality 90", "a.jpg");
+    show(u"\\a.jpg");
+    session.handle_command(r::kCmdEdit);
+    ASSERT_TRUE(session.editing());
+    host.resize_to = {32, 24};
+    for (int id : {r::kCmdLevels, r::kCmdAutoLevels, r::kCmdResize, r::kCmdRotate90, r::kCmdRotate180,
+                   r::kCmdRotate270, r::kCmdFlipHorizontal, r::kCmdFlipVertical}) {
+        const int shown = host.busy_count;
+        session.handle_command(id);
+        EXPECT_GT(host.busy_count, shown) << id;
+        EXPECT_EQ(host.depth, 0) << id;
+        EXPECT_TRUE(host.told.empty()) << id;
+    }
+    host.answers = {qp::kAnswerYes};
+    const int shown = host.busy_count;
+    session.handle_command(r::kCmdStopEditing);  // saved, then viewing again
+    EXPECT_GE(host.busy_count, shown + 2);
+    EXPECT_EQ(host.depth, 0);
+    EXPECT_EQ(size_on_disk("a.jpg"), "32x24");  // turned by 540 degrees in all
+}
+
 TEST_F(Editing, AFailedSaveKeepsEditingAndSaysWhy) {
     convert("-size 200x150 plasma:fractal -seed 4 -quality 90", "a.jpg");
     std::string before = read("a.jpg");
@@ -182,6 +212,7 @@ TEST_F(Editing, AFailedSaveKeepsEditingAndSaysWhy) {
     EXPECT_TRUE(session.editing());
     ASSERT_EQ(host.told.size(), 1u);
     EXPECT_EQ(host.told[0].rfind(u"The image can't be saved.\n(", 0), 0u);
+    EXPECT_EQ(host.depth_when_told, std::vector<int>{0});  // the indicator went first
     EXPECT_EQ(read("a.jpg"), before);
     EXPECT_EQ(image->changes() & qd::kChangedBitmap, qd::kChangedBitmap);
     EXPECT_EQ(host.depth, 0);
@@ -336,22 +367,28 @@ TEST_F(Editing, LosslessTransformOfTheShownImageMatchesJpegtran) {
         const char* option;
     } cases[] = {{1, "-flip horizontal"}, {2, "-flip vertical"}, {5, "-rotate 90"}, {6, "-rotate 180"},
                  {7, "-rotate 270"}};
+    // A picture whose sides are no whole number of 16-pixel blocks (trimmed),
+    // and a camera file with maker note, GPS, ICC profile and Exif thumbnail.
     convert("-size 100x75 plasma:fractal -seed 7 -sampling-factor 2x2 -quality 85", "src.jpg");
     ASSERT_EQ(std::system(("exiftool -q -overwrite_original -Artist=Tester -Comment=kept '" + local("src.jpg") + "'").c_str()), 0);
-    for (auto c : cases) {
-        std::filesystem::copy_file(root / "src.jpg", root / "t.jpg", std::filesystem::copy_options::overwrite_existing);
-        std::string expected = command_output("jpegtran -copy all -trim " + std::string(c.option) + " '" + local("src.jpg") + "'");
-        ASSERT_FALSE(expected.empty());
-        show(u"\\t.jpg");
-        EXPECT_TRUE(session.command_state(r::kCmdViewerTransformJpeg)->enabled);
-        host.transform_code = c.code;
-        host.forgotten.clear();
-        session.handle_command(r::kCmdViewerTransformJpeg);
-        EXPECT_EQ(read("t.jpg"), expected) << c.option;
-        EXPECT_EQ(host.forgotten.size(), 1u);
-        EXPECT_EQ(image->mode(), qd::kModeViewing);
-        EXPECT_TRUE(host.told.empty());
-        image.reset();
+    ASSERT_TRUE(camera_jpeg::make_camera_jpeg(local("camera.jpg"), "MM"));
+    for (const char* source : {"src.jpg", "camera.jpg"}) {
+        for (auto c : cases) {
+            std::filesystem::copy_file(root / source, root / "t.jpg", std::filesystem::copy_options::overwrite_existing);
+            std::string expected =
+                command_output("jpegtran -copy all -trim " + std::string(c.option) + " '" + local(source) + "'");
+            ASSERT_FALSE(expected.empty());
+            show(u"\\t.jpg");
+            EXPECT_TRUE(session.command_state(r::kCmdViewerTransformJpeg)->enabled);
+            host.transform_code = c.code;
+            host.forgotten.clear();
+            session.handle_command(r::kCmdViewerTransformJpeg);
+            EXPECT_EQ(read("t.jpg"), expected) << source << " " << c.option;
+            EXPECT_EQ(host.forgotten.size(), 1u);
+            EXPECT_EQ(image->mode(), qd::kModeViewing);
+            EXPECT_TRUE(host.told.empty());
+            image.reset();
+        }
     }
     // No transformation chosen: the file is not touched.
     std::filesystem::copy_file(root / "src.jpg", root / "t.jpg", std::filesystem::copy_options::overwrite_existing);

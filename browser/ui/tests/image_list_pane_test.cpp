@@ -3,7 +3,9 @@
 // message 2258, notifications, and how cells and rows are drawn.
 #include "browser/ui/report_view.h"
 #include "browser/ui/tests/list_fixture.h"
+#include "browser/ui/tests/thumbnail_checks.h"
 #include "decoding/source/image_source.h"
+#include "metadata/tests/camera_jpeg.h"
 #include "resources/command_ids.h"
 #include "viewer/ui/jpeg_transform_dialog.h"
 
@@ -320,6 +322,43 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     EXPECT_EQ(told, (std::vector<QString>{"The image 'img01.jpg' is read-only; it can't be transformed.",
                                           "The image 'img02.jpg' is being sent via infrared; it can't be transformed."}));
     run("chmod u+w '" + path("img01.jpg").toStdString() + "'");
+}
+
+// A quarter turn of two selected files, a plain JPEG and a camera file
+// whose Exif thumbnail keeps the old orientation: each file is what jpegtran
+// makes of it, and the list then shows each one's turned thumbnail.
+TEST_F(GridPane, ListThumbnailsFollowALosslessTransform) {
+    run("convert -size 48x64 xc:red -size 48x64 xc:blue +append -quality 90 '" + path("img04.jpg").toStdString() + "'");
+    ASSERT_TRUE(camera_jpeg::make_camera_jpeg(path("img06.jpg").toStdString(), "II"));
+    create_pane({240, 300});
+    ASSERT_TRUE(wait_for_thumbnails());
+    std::vector<QString> expected;
+    for (const char* name : {"img04.jpg", "img06.jpg"}) {
+        expected.push_back(QDir(cache_dir.path()).filePath(QString("turned-") + name));
+        run("jpegtran -copy all -trim -rotate 270 -outfile '" + expected.back().toStdString() + "' '" +
+            path(name).toStdString() + "'");
+    }
+    for (int i : {4, 6}) {
+        ASSERT_NE(pane->model().items()[i].image->thumbnail_bitmap(), nullptr);
+        EXPECT_FALSE(upright(*pane->model().items()[i].image->thumbnail_bitmap())) << i;
+    }
+    pane->select(4, true);
+    pane->select(6, true);
+    pane->choose_transform = [](decoding::p_ImageSource&) { return 7; };  // 90 degrees anticlockwise
+    pane->handle_command(kCmdTransformJpeg);
+    ASSERT_TRUE(wait_for_thumbnails());
+    for (int k = 0; k < 2; ++k) {
+        const int i = k == 0 ? 4 : 6;
+        QFile result(path(pane->file_name(i))), reference(expected[static_cast<std::size_t>(k)]);
+        ASSERT_TRUE(result.open(QIODevice::ReadOnly) && reference.open(QIODevice::ReadOnly));
+        EXPECT_EQ(result.readAll(), reference.readAll()) << i;
+        const imaging::Dib* shown = pane->model().items()[i].image->thumbnail_bitmap();
+        ASSERT_NE(shown, nullptr) << i;
+        EXPECT_TRUE(upright(*shown)) << i;
+        imaging::DibPtr turned = fresh_thumbnail(expected[static_cast<std::size_t>(k)]);
+        ASSERT_NE(turned, nullptr);
+        EXPECT_TRUE(same_pixels(*shown, *turned)) << i;
+    }
 }
 
 // Rotate/Flip (JPEG) through the JPEG Transform dialog: its fourth button

@@ -80,6 +80,7 @@ TEST_F(Dialogs, LevelsKeepsBlackBelowWhiteAndPreviewsEveryStep) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     EXPECT_EQ(dialog.windowTitle(), "Levels");
+    EXPECT_EQ(dialog.help_topic(), u"levels");
     auto* black = child<QSlider>(&dialog, "c1002");
     auto* white = child<QSlider>(&dialog, "c1003");
     EXPECT_EQ(child<QSlider>(&dialog, "c1004")->value(), 100);
@@ -109,6 +110,7 @@ TEST_F(Dialogs, ResizeFollowsTheAspectAndRefusesSizesOutside16To4096) {
     ResizeDialog dialog(640, 480, QSize(1024, 768));
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.help_topic(), u"resize");
     auto* width = child<QLineEdit>(&dialog, "c1005");
     auto* height = child<QLineEdit>(&dialog, "c1006");
     EXPECT_EQ(width->text(), "640");
@@ -153,6 +155,7 @@ TEST_F(Dialogs, TransformButtonsChooseAndTakeBackAndThePreviewFollows) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     EXPECT_EQ(dialog.windowTitle(), "JPEG Transform");
+    EXPECT_EQ(dialog.help_topic(), u"jpeg_transform");
     QWidget* placeholder = child<QWidget>(&dialog, "c1036");
     for (int i = 0; i < kTransformButtons; ++i) {
         auto* b = child<TransformButton>(&dialog, QString("c%1").arg(100 + i).toUtf8().constData());
