@@ -89,7 +89,7 @@ last_shown() { grep "image shown" "$log" | tail -1 | awk '{print $NF}'; }
 is_shown() { [[ "$(last_shown)" == "$1" ]]; }
 marks() { grep -c "$1" "$log"; }
 at_least() { (( $(marks "$1") >= $2 )); }  # at_least MARK COUNT
-zooms() { grep -o "viewer zoom [0-9]*" "$log" | awk '{print $3}' | tr '\n' ' '; }
+zooms() { grep -oE "viewer zoom [0-9]+" "$log" | awk '{print $3}' | tr '\n' ' '; }
 menu() {  # menu WINDOW KEY...: a menu by its Alt key, then its items' letters
     keys "$@"
     sleep 0.3
@@ -118,9 +118,9 @@ shot 2-viewer-fitted
 keys "$main" plus
 keys "$main" plus
 keys "$main" equal
-wait_for 10 at_least "viewer zoom" 3 || step "plus, plus and = zoom in three times (zooms: $(zooms))"
+wait_for 10 at_least "viewer zoom [0-9]" 3 || step "plus, plus and = zoom in three times (zooms: $(zooms))"
 xdotool mousemove --window "$main" 400 300 click 4
-wait_for 10 at_least "viewer zoom" 4 || step "the wheel zooms in (zooms: $(zooms))"
+wait_for 10 at_least "viewer zoom [0-9]" 4 || step "the wheel zooms in (zooms: $(zooms))"
 # From fit (about 425 in this window) by steps of 1.5, 955 snapping to 1:1.
 check "zoom steps" "637 1000 1500 2250 " "$(zooms)"
 sleep 0.5
