@@ -59,10 +59,11 @@ std::optional<CommandState> list_command_state(int id, const ListCommandFacts& f
     case kCmdFind:
     case kCmdFindNext: return s;
     case kCmdPaste: s.enabled = f.can_paste; return s;
-    // Their windows come later: carried here, disabled until then.
     case kCmdProperties: s.enabled = f.selected == 1; return s;
-    case kCmdSendInfrared:
-    case kCmdReceiveInfrared: s.enabled = false; return s;
+    // The beaming window does one thing at a time: more files can join a
+    // send, and Receive while receiving shows the window.
+    case kCmdSendInfrared: s.enabled = f.selected > 0 && f.infrared_mode != 2; return s;
+    case kCmdReceiveInfrared: s.enabled = f.infrared_mode != 1; return s;
     default: return std::nullopt;
     }
 }

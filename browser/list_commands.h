@@ -18,11 +18,10 @@ struct ListCommandFacts {
     bool one_selected_has_audio = false;  // exactly one selected and it has audio
     bool any_selected_jpeg = false;
     bool can_paste = false;
+    int infrared_mode = 0;  // the beaming window: 0 idle, 1 sending, 2 receiving
 };
 
 // The command's state, or nullopt when it is not an image list command.
-// Commands whose windows do not exist yet (properties, e-mail, infrared,
-// find) are carried but stay disabled.
 std::optional<CommandState> list_command_state(int id, const ListCommandFacts& facts);
 
 // The sort key a command sets (-1 for another command).

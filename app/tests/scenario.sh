@@ -66,7 +66,7 @@ window_of() {  # window_of PID NAME [EXCLUDE]
     local w candidate
     for _ in $(seq 100); do
         w=
-        for candidate in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2> /dev/null); do
+        for candidate in $(xdotool search --all --onlyvisible --pid "$1" --name "$2" 2> /dev/null); do
             [[ "$candidate" == "${3:-}" ]] && continue
             xwininfo -id "$candidate" 2> /dev/null | grep -q IsViewable && w=$candidate
         done

@@ -69,8 +69,18 @@ TEST(ListCommands, EnablingAndChecks) {
     EXPECT_TRUE(enabled(kCmdSlideShowSelected));
     f.count = 1;
     EXPECT_FALSE(enabled(kCmdSlideShowAll));
-    // Later windows: carried, disabled.
-    for (int id : {kCmdSendInfrared, kCmdReceiveInfrared}) EXPECT_FALSE(enabled(id)) << id;
+    // Beaming: Send needs a selection and a window that is not receiving,
+    // Receive a window that is not sending.
+    struct Beam {
+        int selected, mode;
+        bool send, receive;
+    };
+    for (Beam c : {Beam{2, 0, true, true}, Beam{2, 1, true, false}, Beam{2, 2, false, true}, Beam{0, 0, false, true}}) {
+        f.selected = c.selected;
+        f.infrared_mode = c.mode;
+        EXPECT_EQ(enabled(kCmdSendInfrared), c.send) << c.selected << " " << c.mode;
+        EXPECT_EQ(enabled(kCmdReceiveInfrared), c.receive) << c.selected << " " << c.mode;
+    }
     EXPECT_FALSE(list_command_state(kCmdNewFolder, f).has_value());
 }
 

@@ -4,6 +4,10 @@
 
 #include "qelvio/p_irl.h"
 
+#include <vector>
+
+class p_filenode;
+
 namespace qelvio::browser {
 
 class FrameCalls {
@@ -38,6 +42,11 @@ public:
     // The folder tree and the image list take in pending file-tree
     // notifications (after a drop, a paste, a rename).
     virtual void refresh_panes() = 0;
+    // The beaming window: its mode (0 idle, 1 sending, 2 receiving), and
+    // the image list's Send and Receive commands handed to it.
+    virtual int infrared_mode() const = 0;
+    virtual void send_via_infrared(const std::vector<p_filenode*>& files) = 0;
+    virtual void receive_via_infrared() = 0;
 };
 
 }  // namespace qelvio::browser

@@ -128,6 +128,7 @@ std::optional<CommandState> ImageListPane::command_state(int id) {
     f.sort_key = settings_.sortmode;
     f.descending = descending_;
     f.can_paste = file_operations_.can_paste();
+    f.infrared_mode = frame_.infrared_mode();
     if (id == kCmdPlayAudio && f.selected == 1) {
         const ListItem& item = model_.items()[model_.next(-1, true)];
         f.one_selected_has_audio = item.image && item.image->has_audio();
@@ -175,6 +176,8 @@ bool ImageListPane::handle_command(int id) {
         return true;
     case kCmdTransformJpeg: transform_selected(); return true;
     case kCmdSendEmail: send_selected_by_email(); return true;
+    case kCmdSendInfrared: frame_.send_via_infrared(selected); return true;
+    case kCmdReceiveInfrared: frame_.receive_via_infrared(); return true;
     case kCmdFind: find_commands().find(); return true;
     case kCmdFindNext: find_commands().find_next(); return true;
     case kCmdCut: file_operations_.cut(selected); return true;

@@ -10,8 +10,10 @@
 #include "platform/ui/message_box.h"
 #include "qelvio/p_mcp.h"
 #include "resources/command_table.h"
+#include "sharing/ui/infrared_window.h"
 #include "shell/command_line.h"
 #include "shell/help.h"
+#include "shell/known_folders.h"
 #include "shell/single_instance.h"
 #include "shell/ui/about_box.h"
 #include "shell/ui/options_page.h"
@@ -83,9 +85,7 @@ void MainFrame::create(const std::optional<p_irl>& start) {
     viewer_->hide();
     tree_->hide();
     list_->hide();
-    infrared_ = new QWidget(this, Qt::Tool);
-    infrared_->setObjectName("infrared");
-    infrared_->hide();
+    create_infrared_window();
     build_shortcuts();
     target_.attach(this);
     // A size that suits a desktop screen; the client area follows it.
@@ -403,7 +403,56 @@ void MainFrame::exit_now() { end_loop(); }
 
 void MainFrame::toggle_infrared_window() {
     infrared_->setVisible(!infrared_->isVisible());
-    logic_.infrared_changed(false, infrared_->isVisible());
+    infrared_changed(false);
+}
+
+void MainFrame::create_infrared_window() {
+    infrared_ = new sharing::InfraredWindow(this);
+    infrared_->hide();
+    infrared_->state_changed = [this](bool show_now) { infrared_changed(show_now); };
+    infrared_->item_changed = [this](const p_irl&) { list_->update(); };
+    infrared_->file_received = [this](const std::u16string& name) { take_received_file(name); };
+    list_->being_sent = [this](p_filenode* file) {
+        if (!infrared_->file_being_sent()) return false;
+        p_irl irl;
+        file->getirl(irl);
+        return infrared_->is_being_sent(irl);
+    };
+    viewer_->is_being_sent = [this](const p_irl& locator) { return infrared_->is_being_sent(locator); };
+}
+
+void MainFrame::infrared_changed(bool show_now) {
+    const bool active = infrared_->mode() != sharing::kIdle;
+    if (!active) {
+        infrared_->hide();
+    } else if (show_now) {
+        infrared_->show();
+        infrared_->raise();
+    }
+    logic_.infrared_changed(active, infrared_->isVisible());
+    timing_mark("infrared window", QString("mode %1, %2").arg(infrared_->mode())
+                                       .arg(infrared_->isVisible() ? "shown" : "hidden").toUtf8().constData());
+}
+
+int MainFrame::infrared_mode() const { return infrared_->mode(); }
+
+void MainFrame::send_via_infrared(const std::vector<p_filenode*>& files) { infrared_->send(files); }
+
+void MainFrame::receive_via_infrared() { infrared_->receive(); }
+
+void MainFrame::take_received_file(const std::u16string& name) {
+    auto folder_path = shell::well_known_folder(shell::kDocumentsFolder);
+    auto folder_irl = folder_path ? shell::file_irl(*folder_path) : std::nullopt;
+    timing_mark("beamed image received", QString::fromStdU16String(name).toUtf8().constData());
+    if (!folder_irl) return;
+    // Only the arrived file changed: an image it replaced gets a new
+    // thumbnail, the folder's other thumbnails stay.
+    if (auto file = shell::file_irl(*folder_path + u"\\" + name)) cache_.forget(*file);
+    p_filenode* folder = nullptr;
+    if (mcp_.openfile(*folder_irl, &folder) < 0 || !folder || folder->gettrackmode() != P_TRACK_FILES) return;
+    const p_string extensions = folder->gettrackextensions();  // settrack replaces the folder's own copy
+    folder->settrack(P_TRACK_FILES, extensions, true);
+    refresh();
 }
 
 bool MainFrame::event(QEvent* event) {

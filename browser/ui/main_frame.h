@@ -30,6 +30,9 @@ class p_filenode;
 namespace qelvio::thumbnails {
 class p_thumbcache;
 }
+namespace qelvio::sharing {
+class InfraredWindow;
+}
 
 namespace qelvio::browser {
 
@@ -63,6 +66,7 @@ public:
     FolderTreePane* folder_tree() const { return tree_; }
     ImageListPane* image_list() const { return list_; }
     ViewerPane* viewer() const { return viewer_; }
+    sharing::InfraredWindow* infrared_window() const { return infrared_; }
     FileOperationsUi& file_operations() { return *file_ops_; }
     QWidget* client() const;
     QToolBar* command_bar() const { return toolbar_; }
@@ -102,6 +106,9 @@ public:
     float slide_interval() const override { return settings_.slide_interval; }
     void set_viewer_command_visible(int id, bool flag) override { logic_.set_viewer_command_visible(id, flag); }
     void refresh_panes() override { refresh(); }
+    int infrared_mode() const override;
+    void send_via_infrared(const std::vector<p_filenode*>& files) override;
+    void receive_via_infrared() override;
 
     // ---- FrameHost ----
     CommandTarget* pane(PaneId id) override;
@@ -133,6 +140,12 @@ private:
     void run_command(int id);
     void take_open_requests();
     void open_last_directory();
+    void create_infrared_window();
+    // The beaming window started or stopped, or was shown or hidden.
+    void infrared_changed(bool show_now);
+    // A file arrived in the receiving folder: the folder is listed again
+    // and the image list shows the file with a new thumbnail.
+    void take_received_file(const std::u16string& name);
 
     shell::Settings& settings_;
     p_mcp& mcp_;
@@ -149,7 +162,7 @@ private:
     FolderTreePane* tree_ = nullptr;
     ImageListPane* list_ = nullptr;
     ViewerPane* viewer_ = nullptr;
-    QWidget* infrared_ = nullptr;
+    sharing::InfraredWindow* infrared_ = nullptr;
     p_filenode* folder_ = nullptr;
     bool folder_listed_once_ = false;
     int shown_index_ = -1;

@@ -324,6 +324,24 @@ TEST_F(GridPane, RotateFlipJpegSkipsReadOnlyAndSentFiles) {
     run("chmod u+w '" + path("img01.jpg").toStdString() + "'");
 }
 
+TEST_F(GridPane, BeamingCommandsHandTheSelectionToTheFrame) {
+    create_pane({240, 200});
+    pane->select(1, true);
+    pane->select(3, true);
+    frame.infrared = 2;  // receiving: no sending
+    EXPECT_FALSE(pane->command_state(kCmdSendInfrared)->enabled);
+    pane->handle_command(kCmdSendInfrared);
+    EXPECT_TRUE(frame.beamed.empty());
+    frame.infrared = 0;
+    pane->handle_command(kCmdSendInfrared);
+    EXPECT_EQ(frame.beamed, (std::vector<p_filenode*>{pane->file(1), pane->file(3)}));
+    pane->handle_command(kCmdReceiveInfrared);
+    EXPECT_EQ(frame.receives, 1);
+    frame.infrared = 1;  // sending: no receiving
+    pane->handle_command(kCmdReceiveInfrared);
+    EXPECT_EQ(frame.receives, 1);
+}
+
 // A quarter turn of two selected files, a plain JPEG and a camera file
 // whose Exif thumbnail keeps the old orientation: each file is what jpegtran
 // makes of it, and the list then shows each one's turned thumbnail.

@@ -6,10 +6,14 @@
 #include "browser/ui/tests/frame_fixture.h"
 #include "browser/ui/viewer_pane.h"
 #include "decoding/source/image_source.h"
+#include "platform/message_queue.h"
+#include "platform/tests/scratch_dir.h"
 #include "platform/text.h"
+#include "sharing/ui/infrared_window.h"
 #include "shell/single_instance.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -431,6 +435,67 @@ TEST_F(FrameFixture, OpeningAFileThatIsNoImageSaysSo) {
     EXPECT_EQ(said, "The image can't be displayed.");
     EXPECT_EQ(frame->logic().mode(), FrameMode::browser);
     EXPECT_EQ(frame->image_list()->item_count(), 3);
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+// Receiving from the image menu into the shown folder (the pictures
+// folder here): the window and the frame's two buttons follow the
+// transfer, and a beamed image joins the list.
+TEST_F(FrameFixture, ABeamedImageJoinsTheReceivingFolder) {
+    QTemporaryDir config, data, source;
+    QDir(config.path()).mkpath(".");
+    {
+        QFile dirs(QDir(config.path()).filePath("user-dirs.dirs"));
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write(("XDG_PICTURES_DIR=\"" + dir.path() + "\"\n").toUtf8());
+    }
+    qelvio::testing::ScopedEnv env[] = {{"XDG_CONFIG_HOME", config.path().toStdString()},
+                                        {"XDG_DATA_HOME", data.path().toStdString()},
+                                        {"QELVIO_BEAM_LISTEN", "127.0.0.1"},
+                                        {"QELVIO_BEAM_PORT", "0"}};
+    create_frame();
+    ASSERT_EQ(frame->image_list()->item_count(), 3);
+    auto press = [&](int id) {
+        for (QAction* action : frame->command_bar()->actions())
+            if (action->objectName().mid(1).toInt() == id) action->trigger();
+    };
+    frame->menu_actions(32880).front()->trigger();  // Receive via Infrared
+    sharing::InfraredWindow* window = frame->infrared_window();
+    EXPECT_EQ(window->mode(), sharing::kReceiving);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32852, 32904}));
+    press(32904);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32852, 32903}));
+    EXPECT_FALSE(frame->image_list()->command_state(32879)->enabled);  // no sending while receiving
+
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString beamed = QDir(source.path()).filePath("beamed.jpg");
+    ASSERT_TRUE(image.save(beamed, "JPEG"));
+    sharing::InfraredOptions options;
+    options.transport.peers = {"127.0.0.1:" + std::to_string(window->engine().listening_ports().second)};
+    sharing::InfraredEngine sender(options);
+    platform::MessageQueue queue;
+    ASSERT_EQ(sender.queue_file(*platform::to_device_path(beamed.toStdString())), 0);
+    ASSERT_EQ(sender.start(sharing::kSending, &queue), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->image_list()->item_count() == 4; }, 20000));
+    QStringList names;
+    for (int i = 0; i < 4; ++i) names << frame->image_list()->file_name(i);
+    EXPECT_EQ(names, (QStringList{"a.jpg", "b.bmp", "beamed.jpg", "c.jpg"}));
+    QFile original(beamed), arrived(QDir(dir.path()).filePath("beamed.jpg"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly) && arrived.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arrived.readAll(), original.readAll());
+    sender.stop();
+
+    window->stop_transfer();
+    EXPECT_EQ(visible_buttons(), (std::vector<int>{32852}));
+    EXPECT_FALSE(window->isVisible());
 }
 
 }  // namespace

@@ -23,7 +23,13 @@ struct StubFrame : FrameCalls {
     float slide_interval() const override { return 3.0f; }
     void set_viewer_command_visible(int, bool) override {}
     void refresh_panes() override { ++refreshes; }
+    int infrared_mode() const override { return infrared; }
+    void send_via_infrared(const std::vector<p_filenode*>& files) override { beamed = files; }
+    void receive_via_infrared() override { ++receives; }
     int refreshes = 0;
+    int infrared = 0;
+    std::vector<p_filenode*> beamed;
+    int receives = 0;
 };
 
 }  // namespace qelvio::browser::testing
