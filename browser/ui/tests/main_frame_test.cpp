@@ -9,11 +9,15 @@
 #include "platform/message_queue.h"
 #include "platform/tests/scratch_dir.h"
 #include "platform/text.h"
+#include "platform/ui/tests/widget_checks.h"
+#include "resources/command_ids.h"
+#include "sharing/tests/beam_fixture.h"
 #include "sharing/ui/infrared_window.h"
 #include "shell/single_instance.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -496,6 +500,79 @@ TEST_F(FrameFixture, ABeamedImageJoinsTheReceivingFolder) {
     window->stop_transfer();
     EXPECT_EQ(visible_buttons(), (std::vector<int>{32852}));
     EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace qelvio::browser::testing
+
+namespace qelvio::browser::testing {
+namespace {
+
+// Pure red pixels in a cell of the list's first row: the colour of the
+// image that is being sent.
+int red_pixels(ImageListPane& list, int cell) {
+    const QImage shot = list.grab().toImage();
+    int red = 0;
+    for (int y = 4; y < 94 && y < shot.height(); ++y)
+        for (int x = 4 + cell * 72; x < 4 + (cell + 1) * 72 && x < shot.width(); ++x)
+            if (shot.pixelColor(x, y) == QColor(255, 0, 0)) ++red;
+    return red;
+}
+
+// While an image is in transfer it is drawn red in the list and the editor
+// leaves it alone; once it has gone it is drawn as before.
+TEST_F(FrameFixture, AnImageBeingSentIsDrawnRedAndCannotBeEdited) {
+    // The receiver holds c.jpg already and does not answer its question
+    // yet, so the sender keeps the file in transfer.
+    QTemporaryDir inbox, partial, data;
+    ASSERT_TRUE(QFile::copy(QDir(dir.path()).filePath("c.jpg"), QDir(inbox.path()).filePath("c.jpg")));
+    sharing::InfraredOptions receiving;
+    receiving.transport.peers = {};
+    receiving.transport.discovery_port = 0;
+    receiving.transport.listen_address = "127.0.0.1";
+    receiving.receive_folder = *platform::to_device_path(inbox.path().toStdString());
+    receiving.partial_folder = *platform::to_device_path(partial.path().toStdString());
+    sharing::InfraredEngine receiver(receiving);
+    sharing::testing::Recorder heard;
+    ASSERT_EQ(receiver.start(sharing::kReceiving, &heard), 0);
+    qelvio::testing::ScopedEnv env[] = {
+        {"QELVIO_BEAM_PEERS", "127.0.0.1:" + std::to_string(receiver.listening_ports().second)},
+        {"XDG_DATA_HOME", data.path().toStdString()}};
+    create_frame();
+    ImageListPane* list = frame->image_list();
+    EXPECT_EQ(red_pixels(*list, 2), 0);
+    list->select(2, true);
+    frame->menu_actions(32879).front()->trigger();  // Send via Infrared
+    sharing::InfraredWindow* window = frame->infrared_window();
+    EXPECT_EQ(window->mode(), sharing::kSending);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.firsts(3026).empty() && window->file_being_sent(); }, 20000));
+    EXPECT_EQ(window->findChild<QGroupBox*>("c1099")->title(), "Sending c.jpg");
+    EXPECT_GT(red_pixels(*list, 2), 20);
+    EXPECT_EQ(red_pixels(*list, 0), 0);
+    EXPECT_FALSE(list->command_state(32880)->enabled);  // no receiving while sending
+
+    ASSERT_TRUE(frame->view_index(2));
+    QString told;
+    {
+        ui_testing::ModalScript script({[&](QWidget* modal) {
+            told = qobject_cast<QMessageBox*>(modal)->text();
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+        }});
+        frame->logic().dispatch(resources::kCmdEdit);
+    }
+    EXPECT_EQ(told, "The image is being sent via infrared; it cannot be edited until its transfer is complete.");
+    EXPECT_FALSE(frame->viewer()->editing().editing());
+    frame->menu_actions(32810).front()->trigger();  // back to the browser
+
+    receiver.set_overwrite_answer(true);
+    // The frame hides the window once the sender has finished.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible() && !window->file_being_sent(); }, 20000));
+    EXPECT_EQ(window->mode(), sharing::kIdle);
+    EXPECT_EQ(red_pixels(*list, 2), 0);
+    QFile original(QDir(dir.path()).filePath("c.jpg")), arrived(QDir(inbox.path()).filePath("c.jpg"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly) && arrived.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arrived.readAll(), original.readAll());
+    receiver.stop();
 }
 
 }  // namespace
