@@ -214,6 +214,14 @@ void InfraredWindow::notify(bool show_now) {
 void InfraredWindow::show_waiting_text() {
     waiting_->setText(platform::string_text(role_ == kReceiving ? kTextWaitingForSender : kTextWaitingForReceiver));
     waiting_->show();
+    fit_contents();
+}
+
+void InfraredWindow::fit_contents() {
+    // The layout takes in the waiting text's change first; without it the
+    // window keeps room for a text it no longer shows.
+    layout()->activate();
+    adjustSize();
 }
 
 void InfraredWindow::show_state() {
@@ -251,6 +259,7 @@ void InfraredWindow::handle(uint32_t number, std::intptr_t first) {
         state_.queue_changed(engine_.entries());
         waiting_->hide();
         show_state();
+        fit_contents();
         notify(false);
         break;
     case kMsgAnnounced:

@@ -85,6 +85,8 @@ private:
     void handle(uint32_t number, std::intptr_t first);
     void start(int mode);
     void show_waiting_text();
+    // Shrinks or grows the window to what it shows.
+    void fit_contents();
     // Sets the texts and bars from state_.
     void show_state();
     void set_title_of_file();
