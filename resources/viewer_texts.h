@@ -19,6 +19,9 @@ inline constexpr const char16_t* kTextReducedResolution =
 inline constexpr const char16_t* kTextCropQuestion = u"Crop to the selected area?";
 inline constexpr const char16_t* kTextRevertQuestion = u"Revert to saved image and lose all changes?";
 inline constexpr const char16_t* kTextStatusMessage = u"%s\n(%s)";
+// Save As chose a place outside the folders the program shows.
+inline constexpr const char16_t* kTextSaveOutsideDevice =
+    u"The image can only be saved in the folders shown in the folder tree. Please choose one of them.";
 inline constexpr int kStringCantBeSaved = 35043;
 inline constexpr int kStringSaveAsFailed = 35096;
 inline constexpr int kStringNotEnoughMemory = 62012;

@@ -68,7 +68,14 @@ MainFrame::MainFrame(shell::Settings& settings, p_mcp& tree, thumbnails::p_thumb
     };
 }
 
-MainFrame::~MainFrame() { target_.detach(); }
+MainFrame::~MainFrame() {
+    target_.detach();
+    // The folder shown last may have been renamed or moved since it was
+    // opened: the setting names it as it is now.
+    p_irl shown;
+    if (list_ && list_->folder() && list_->folder()->getirl(shown) >= 0)
+        settings_.lastdirectory = std::u16string(shown.view());
+}
 
 QWidget* MainFrame::client() const { return client_; }
 

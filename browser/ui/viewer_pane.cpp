@@ -593,8 +593,13 @@ std::optional<std::u16string> ViewerPane::ask_save_path() {
         image_->locator().get(nullptr, nullptr, &path);
         dialog.setDirectory(QFileInfo(QString::fromStdString(platform::to_local_path(path.view()))).absolutePath());
     }
-    if (run_modal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return platform::to_device_path(dialog.selectedFiles().front().toStdString());
+    // A place outside the device root has no device path: the user is told
+    // and chooses again, instead of the save being dropped in silence.
+    while (run_modal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        if (auto path = platform::to_device_path(dialog.selectedFiles().front().toStdString())) return path;
+        tell(resources::kTextSaveOutsideDevice);
+    }
+    return std::nullopt;
 }
 
 void ViewerPane::open_saved(const p_irl& locator) {

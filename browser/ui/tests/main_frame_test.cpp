@@ -327,6 +327,21 @@ TEST_F(FrameFixture, AFolderSelectedInTheTreeOpensInTheList) {
     EXPECT_EQ(QString::fromStdU16String(settings.lastdirectory), QString::fromUtf16(static_cast<const char16_t*>(irl_of(QDir(dir.path()).filePath("Holiday")))));
 }
 
+TEST_F(FrameFixture, TheFolderShownLastIsRememberedByItsNewName) {
+    create_frame();
+    frame->folder_tree()->refresh();
+    QTreeWidgetItem* shown = frame->folder_tree()->currentItem();
+    ASSERT_NE(shown, nullptr);
+    frame->folder_tree()->setCurrentItem(shown->child(0));  // Holiday
+    p_filenode* holiday = frame->image_list()->folder();
+    ASSERT_NE(holiday, nullptr);
+    ASSERT_EQ(holiday->rename(u"Summer"), P_OK);
+    frame->refresh();
+    frame.reset();  // the program ends: the settings are about to be written
+    EXPECT_EQ(QString::fromStdU16String(settings.lastdirectory),
+              QString::fromUtf16(static_cast<const char16_t*>(irl_of(QDir(dir.path()).filePath("Summer")))));
+}
+
 TEST_F(FrameFixture, RefreshTakesInNewFiles) {
     create_frame();
     ASSERT_EQ(frame->image_list()->item_count(), 3);

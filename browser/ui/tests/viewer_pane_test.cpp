@@ -631,6 +631,53 @@ TEST_F(FrameFixture, SaveAsWritesTheNewFileAndShowsIt) {
     EXPECT_NE(std::find(buttons.begin(), buttons.end(), 32841), buttons.end());  // the viewing layout
 }
 
+// Save As to a place outside the device's folders: the user is told and
+// asked again; cancelling then keeps the edit and writes nothing.
+TEST_F(FrameFixture, SaveAsOutsideTheDeviceSaysSoAndAsksAgain) {
+    // The device: the temporary folder, which holds the fixture's folders;
+    // outside it, a folder under /var/tmp.
+    QTemporaryDir outside("/var/tmp/qelvio-outside-XXXXXX");
+    ASSERT_TRUE(outside.isValid());
+    ASSERT_FALSE(outside.path().startsWith(QDir::tempPath() + "/"));
+    platform::set_device_root(QDir::tempPath().toStdString());
+    create_frame();
+    const QString a = QDir(dir.path()).filePath("a.jpg");
+    const QByteArray before = file_bytes(a);
+    ASSERT_TRUE(frame->view_index(0));
+    frame->make_active(kPaneViewer);
+    frame->logic().dispatch(resources::kCmdEdit);
+    frame->logic().dispatch(resources::kCmdRotate90);
+    QString told;
+    int dialogs = 0;
+    {
+        ui_testing::ModalScript script({
+            [&](QWidget* modal) {
+                ASSERT_NE(qobject_cast<QFileDialog*>(modal), nullptr);
+                ++dialogs;
+                qobject_cast<QFileDialog*>(modal)->selectFile(QDir(outside.path()).filePath("turned.jpg"));
+                qobject_cast<QDialog*>(modal)->accept();
+            },
+            [&](QWidget* modal) {
+                ASSERT_NE(qobject_cast<QMessageBox*>(modal), nullptr);
+                told = qobject_cast<QMessageBox*>(modal)->text();
+                qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+            },
+            [&](QWidget* modal) {
+                ASSERT_NE(qobject_cast<QFileDialog*>(modal), nullptr);
+                ++dialogs;
+                qobject_cast<QDialog*>(modal)->reject();
+            },
+        });
+        frame->logic().dispatch(resources::kCmdSaveAs);
+    }
+    platform::set_device_root("");
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_EQ(told, "The image can only be saved in the folders shown in the folder tree. Please choose one of them.");
+    EXPECT_TRUE(QDir(outside.path()).isEmpty());
+    EXPECT_EQ(file_bytes(a), before);
+    EXPECT_TRUE(frame->viewer()->editing().editing());
+}
+
 // The crop tool: a rectangle drawn over the picture, a tap inside it, Yes
 // to the question: the picture is cut to the rectangle and the tool ends.
 TEST_F(FrameFixture, CropToolCutsTheDrawnRectangleAfterAsking) {
