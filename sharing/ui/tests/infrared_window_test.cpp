@@ -194,6 +194,27 @@ TEST_F(InfraredWindowTest, ARefusedOverwriteKeepsTheFileAndCountsItsBytesAsDone)
     EXPECT_EQ(label(*in, "c1098"), "0");
 }
 
+TEST_F(InfraredWindowTest, AResumedFileSaysSoUntilItEnds) {
+    const auto content = random_bytes(10000, 8);
+    put_bytes(sent("a.jpg"), content);
+    put_bytes(partial("a.jpg"), std::vector<uint8_t>(content.begin(), content.begin() + 3000));
+    FrameRecord in_record, out_record;
+    auto in = window(receiver_options(), in_record);
+    auto out = window(sender_options(receive(*in)), out_record);
+    // When the file has arrived, the window still says it was resumed; the
+    // text goes once the window has taken in the file's end.
+    std::vector<bool> resumed_shown;
+    in->file_received = [&](const std::u16string&) {
+        resumed_shown.push_back(in->findChild<QLabel*>("c1102")->isVisibleTo(in.get()));
+    };
+    out->send({node("a.jpg")});
+    ASSERT_TRUE(wait_until([&] { return !resumed_shown.empty(); }));
+    EXPECT_EQ(resumed_shown, std::vector<bool>{true});
+    EXPECT_FALSE(in->findChild<QLabel*>("c1102")->isVisibleTo(in.get()));
+    EXPECT_EQ(bytes_of(received("a.jpg")), content);
+    EXPECT_TRUE(testing::names_in(scratch / "partial").empty());
+}
+
 TEST_F(InfraredWindowTest, SendingWhileReceivingAndTheReverseAreRefusedWithoutAMessage) {
     put_bytes(sent("a.jpg"), random_bytes(100, 6));
     FrameRecord in_record, out_record;
