@@ -31,6 +31,9 @@ inline constexpr const char16_t* kOptionsAfterEditing = u"After editing, save im
 inline constexpr const char16_t* kOptionsQuality = u"quality";
 inline constexpr const char16_t* kOptionsQualities[3] = {u"Low", u"Medium", u"High"};  // 1037
 inline constexpr const char16_t* kOptionsAssociate = u"Open images with Qelvio Mobile";  // 1076
+// The desktop's own choice, stored as "emaildlg" / "mailprogram".
+inline constexpr const char16_t* kOptionsWhenMailing = u"When sending images by e-mail,";
+inline constexpr const char16_t* kOptionsMailProgram = u"open the message in the desktop's mail program";
 
 // Returns the text of a control of a dialog by number, null when unknown.
 const char16_t* dialog_control_text(int dialog, int control);

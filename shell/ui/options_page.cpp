@@ -92,6 +92,11 @@ OptionsPage::OptionsPage(Settings& settings, QWidget* parent) : QWidget(parent),
     quality->addStretch();
     v->addLayout(quality);
 
+    v->addWidget(heading(resources::kOptionsWhenMailing, this));
+    mail_program_ = new QCheckBox(txt(resources::kOptionsMailProgram), this);
+    mail_program_->setObjectName("mail_program");
+    v->addWidget(mail_program_);
+
     auto* button = new QPushButton(txt(resources::kOptionsAssociate), this);
     button->setObjectName("c1076");
     button->setAutoDefault(false);
@@ -106,6 +111,7 @@ void OptionsPage::load() {
     filenames_->setChecked(settings_.thumb_filenames);
     annoticons_->setChecked(settings_.thumb_annoticons);
     auto_audio_->setChecked(settings_.auto_audio);
+    mail_program_->setChecked(settings_.mail_program);
     interval_->setText(interval_text(settings_.slide_interval));
     quality_->setCurrentIndex(settings_.savequality >= 0 && settings_.savequality < 3 ? settings_.savequality : 1);
 }
@@ -114,6 +120,7 @@ void OptionsPage::apply() {
     settings_.thumb_filenames = filenames_->isChecked();
     settings_.thumb_annoticons = annoticons_->isChecked();
     settings_.auto_audio = auto_audio_->isChecked();
+    settings_.mail_program = mail_program_->isChecked();
     bool ok = false;
     double seconds = interval_->text().toDouble(&ok);
     // A text that is no number, or one out of the spin range, keeps the value.

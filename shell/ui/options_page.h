@@ -45,6 +45,7 @@ private:
     QCheckBox* filenames_;
     QCheckBox* annoticons_;
     QCheckBox* auto_audio_;
+    QCheckBox* mail_program_;
     QLineEdit* interval_;
     SpinButton* spin_;
     QComboBox* quality_;

@@ -12,6 +12,7 @@
 #include "shell/ui/record_key.h"
 #include "platform/ui/combo_list.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/tests/widget_checks.h"
 
 #include <QMessageBox>
 #include "shell/mru_list.h"
@@ -59,20 +60,24 @@ TEST(OptionsSheet, ShowsTheSettingsAndAppliesThemOnOk) {
     EXPECT_EQ(interval->text(), "12.34");
     EXPECT_TRUE(child<QCheckBox>(&sheet, "c1011")->isChecked());
     EXPECT_FALSE(child<QCheckBox>(&sheet, "c1115")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(&sheet, "mail_program")->isChecked());
     auto* quality = child<QComboBox>(&sheet, "c1037");
     EXPECT_EQ(quality->currentIndex(), 2);
     EXPECT_EQ(quality->itemText(0), "Low");
     EXPECT_EQ(child<QPushButton>(&sheet, "c1076")->text(), "Open images with Qelvio Mobile");
     ASSERT_NE(sheet.findChild<QPushButton*>("help"), nullptr);  // topic "options"
+    ui_testing::expect_unclipped(sheet, "options_sheet");
 
     interval->setText("2.5");
     child<QCheckBox>(&sheet, "c1092")->setChecked(false);
     quality->setCurrentIndex(0);
+    child<QCheckBox>(&sheet, "mail_program")->setChecked(true);
     sheet.show();
     QTest::mouseClick(child<QPushButton>(&sheet, "c1"), Qt::LeftButton);
     EXPECT_FLOAT_EQ(settings.slide_interval, 2.5f);
     EXPECT_FALSE(settings.thumb_annoticons);
     EXPECT_EQ(settings.savequality, 0);
+    EXPECT_TRUE(settings.mail_program);
     EXPECT_EQ(observer.codes, (std::vector<int>{7}));
     settings.remove_observer(&observer);
 }
