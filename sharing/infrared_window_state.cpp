@@ -8,7 +8,6 @@ void InfraredWindowState::connected() {
     current_ = {};
     file_done_ = 0;
     resumed_ = false;
-    ended_one_ = false;
     transferred_ = 0;
     skipped_ = 0;
     recount();
@@ -60,7 +59,6 @@ void InfraredWindowState::file_ended(int result) {
     current_ = {};
     file_done_ = 0;
     resumed_ = false;
-    ended_one_ = true;
     recount();
 }
 

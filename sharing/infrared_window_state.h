@@ -45,7 +45,7 @@ public:
     uint64_t file_remaining() const { return current_.size - std::min<uint64_t>(current_.size, file_done_); }
     bool resumed_shown() const { return resumed_; }
     // Between files while some remain: the "waiting for the next image" text.
-    bool waiting_for_next() const { return !in_file_ && ended_one_ && files_remaining_ > 0; }
+    bool waiting_for_next() const { return !in_file_ && !ended_.empty() && files_remaining_ > 0; }
 
     int transferred() const { return transferred_; }
     int skipped() const { return skipped_; }
@@ -66,7 +66,6 @@ private:
     bool in_file_ = false;
     uint64_t file_done_ = 0;
     bool resumed_ = false;
-    bool ended_one_ = false;
     int transferred_ = 0;
     int skipped_ = 0;
 };

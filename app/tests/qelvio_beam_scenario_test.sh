@@ -47,10 +47,7 @@ convert -size 1600x1200 xc:blue -quality 92 "$older"
 exiftool -q -overwrite_original -Make=Canon -Model="Canon EOS D30" "-ImageDescription=Older" "$older"
 port=$(python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 
-shot() { import -window root "$shots/beam-$1.png"; }
-pixel() {  # pixel SHOT X Y: "r,g,b" of a screen point
-    convert "$shots/beam-$1.png" -crop 1x1+$2+$3 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
-}
+shot_prefix=beam-
 # One copy of the program, with its own device root, settings, cache and
 # data, on the loopback address.
 start_copy() {  # start_copy ROOT LOG EXTRA-ENV...
@@ -65,7 +62,7 @@ start_copy() {  # start_copy ROOT LOG EXTRA-ENV...
 # Pure red pixels in a part of a screenshot: an image being sent is drawn
 # with a red ring.
 red_pixels() {  # red_pixels SHOT GEOMETRY
-    convert "$shots/beam-$1.png" -crop "$2" +repage -fill black +opaque 'rgb(255,0,0)' -fill white \
+    convert "$shots/$shot_prefix$1.png" -crop "$2" +repage -fill black +opaque 'rgb(255,0,0)' -fill white \
         -opaque 'rgb(255,0,0)' -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 blue() {  # blue SHOT X Y: true when the point is (nearly) pure blue
@@ -84,12 +81,7 @@ send_pid=$!
 send_main=$(window_of $send_pid "^Qelvio Mobile$") || step "the sender's main window appears"
 wait_for 20 grep -q "folder listed 3" "$work/send.log" || step "the sender's three photos are listed"
 wait_for 20 grep -q "visible thumbnails drawn" "$work/send.log" || step "the sender's thumbnails are drawn"
-read -r x y <<< "$(cell 0)"
-click "$send_main" "$x" "$y"
-read -r x y <<< "$(cell 2)"
-xdotool keydown ctrl
-click "$send_main" "$x" "$y"
-xdotool keyup ctrl
+select_cells "$send_main" 0 2
 sleep 0.3
 keys "$send_main" alt+s
 send_window=$(window_of $send_pid "^Infrared Send$" "$send_main") || step "Alt+S opens the Infrared Send window"

@@ -44,7 +44,7 @@ check "the two smallest photos" "IMG_0001.jpg IMG_0002.jpg " "$smallest"
 
 scenario_logs=("$work/log")
 
-shot() { import -window root "$shots/browser-$1.png"; }
+shot_prefix=browser-
 
 listing() { (cd "$1" && ls -1 | tr '\n' ' '); }
 

@@ -59,7 +59,7 @@ photo Zoo/IMG_0301.jpg 640x480 "Penguins"
 
 scenario_logs=("$work/log")
 
-shot() { import -window root "$shots/mailfind-$1.png"; }
+shot_prefix=mailfind-
 
 # What the screen shows: the cells of the list's first row (s selected, - not
 # selected, . empty) and the tree row that is highlighted, e.g. "---s. 1".
@@ -109,12 +109,7 @@ shot 1-photos
 
 # ---- Send via E-Mail ----
 # A click on IMG_0001 and a Ctrl+click on IMG_0002 select the two.
-read -r x y <<< "$(cell 1)"
-click "$main" "$x" "$y"
-read -r x y <<< "$(cell 2)"
-xdotool keydown ctrl
-click "$main" "$x" "$y"
-xdotool keyup ctrl
+select_cells "$main" 1 2
 wait_for 10 sees "-ss-. 1" || step "a click and a Ctrl+click select IMG_0001 and IMG_0002 (seen: $(seen))"
 
 # Alt+E: the E-mail window, the To field first; Tab goes to the subject (its

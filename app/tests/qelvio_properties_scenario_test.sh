@@ -134,7 +134,7 @@ check "the photo has its camera tags" "NIKON|COOLPIX 5700|MM|160x120" \
 
 scenario_logs=("$work/log" "$work/mic.log")
 
-shot() { import -window root "$shots/properties-$1.png"; }
+shot_prefix=properties-
 
 exif() { exiftool -s3 "-$1" "$photo"; }
 has() { [[ "$(exif "$1" 2> /dev/null)" == "$2" ]]; }  # has TAG VALUE

@@ -79,11 +79,8 @@ check "the large photo" "10000x10000 Baseline" \
 scenario_logs=("$work/log")
 log=$work/log
 
-shot() { import -window root "$shots/viewer-$1.png"; }
-pixel() {  # pixel SHOT X Y: "r,g,b" of a screen point
-    convert "$shots/viewer-$1.png" -crop 1x1+$2+$3 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
-}
-colours() { convert "$shots/viewer-$1.png" -crop "$2" -format %k info:; }
+shot_prefix=viewer-
+colours() { convert "$shots/$shot_prefix$1.png" -crop "$2" -format %k info:; }
 shown_count() { grep -c "image shown" "$log"; }
 last_shown() { grep "image shown" "$log" | tail -1 | awk '{print $NF}'; }
 is_shown() { [[ "$(last_shown)" == "$1" ]]; }

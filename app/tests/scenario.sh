@@ -59,6 +59,30 @@ cell() {  # cell N: the middle of thumbnail cell N of the grid's first row
     echo $((list_x + 4 + $1 * 72 + 36)) $((pane_y + 4 + 42))
 }
 
+# Selects cells of the first row as a user does: a click on the first,
+# a Ctrl+click on each other one.
+select_cells() {  # select_cells WINDOW N...
+    local w=$1 x y
+    read -r x y <<< "$(cell "$2")"
+    click "$w" "$x" "$y"
+    shift 2
+    xdotool keydown ctrl
+    for n in "$@"; do
+        read -r x y <<< "$(cell "$n")"
+        click "$w" "$x" "$y"
+    done
+    xdotool keyup ctrl
+}
+
+# Screenshots of the whole screen, named $shots/$shot_prefix$NAME.png (each
+# script sets shot_prefix), and the colour of a point of one.
+shot() {  # shot NAME
+    import -window root "$shots/$shot_prefix$1.png"
+}
+pixel() {  # pixel SHOT X Y: "r,g,b" of a screen point
+    convert "$shots/$shot_prefix$1.png" -crop 1x1+$2+$3 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+}
+
 # Waits until a shown window of the process has that name and prints its
 # id: the newest such window that still exists and is not the excluded one
 # (Qt may make and drop a window on the way).

@@ -2,11 +2,9 @@
 
 #include "platform/ui/message_box.h"
 #include "qelvio/p_fileops.h"
-#include "qelvio/p_filetree.h"
 #include "resources/infrared_texts.h"
 #include "shell/command_line.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -144,15 +142,16 @@ InfraredWindow::~InfraredWindow() {
 
 void InfraredWindow::send(const std::vector<p_filenode*>& files) {
     if (mode() == kReceiving) return;
+    const bool starting = mode() == kIdle;
     // A finished send leaves its files in the queue, where they would keep
     // the same files from being queued again.
-    if (mode() == kIdle) engine_.stop();
+    if (starting) engine_.stop();
     for (p_filenode* file : files) {
         p_string path;
         if (!file || !p_localpath(file, path)) continue;  // only files of the "file" store travel
         engine_.queue_file(std::u16string_view(path), {}, file);
     }
-    if (mode() == kIdle) {
+    if (starting) {
         state_ = {};
         start(kSending);
         setWindowTitle(qt(resources::kInfraredSendCaption));
@@ -183,10 +182,14 @@ void InfraredWindow::start(int how) {
 void InfraredWindow::stop_transfer() {
     if (mode() == kIdle) return;
     engine_.stop();
-    ++run_;  // a failure reported before the stop is not told
+    show_stopped();
+}
+
+void InfraredWindow::show_stopped() {
+    ++run_;  // a failure reported before this is not told
     end_being_sent();
-    notify(false);
     setWindowTitle(qt(resources::kInfraredStoppedCaption));
+    notify(false);
 }
 
 void InfraredWindow::skip_file() { engine_.skip(); }
@@ -310,9 +313,7 @@ void InfraredWindow::handle(uint32_t number, std::intptr_t first) {
         // that failed ends the worker, which the user must be told.
         QTimer::singleShot(kFailureSettleMs, this, [this, run = run_] {
             if (run != run_ || mode() != kIdle) return;
-            ++run_;  // told once
-            setWindowTitle(qt(resources::kInfraredStoppedCaption));
-            notify(false);
+            show_stopped();  // told once
             if (tell) tell(qt(resources::kInfraredLinkFailed));
         });
         break;

@@ -17,7 +17,6 @@
 #include "shell/ui/dialog_base.h"
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -93,6 +92,9 @@ private:
     void notify(bool show_now);
     // The file being sent is no longer: the image list redraws it.
     void end_being_sent();
+    // The engine stopped (by the user or on a failure): the title says so
+    // and the frame hides the window and its buttons.
+    void show_stopped();
 
     InfraredEngine engine_;
     InfraredWindowState state_;
